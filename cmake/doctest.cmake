@@ -1,7 +1,7 @@
 # doctest comes from Debian's doctest-dev. Only its own folder goes on the include path, so
 # that a cross build never sees the host's system headers.
 find_path(KPV_DOCTEST_DIR doctest/doctest.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-set(KPV_DOCTEST_COPY ${CMAKE_BINARY_DIR}/third_party/doctest)
+set(KPV_DOCTEST_COPY ${CMAKE_BINARY_DIR}/third_party)
 file(COPY ${KPV_DOCTEST_DIR}/doctest/doctest.h DESTINATION ${KPV_DOCTEST_COPY}/doctest)
 add_library(kpv_doctest INTERFACE)
 target_include_directories(kpv_doctest SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/third_party)
