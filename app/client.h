@@ -1,0 +1,22 @@
+#pragma once
+// What the commands of the running client share: the user-interface port, the one server
+// connection, the clock, and the main window's excluded-file lists that each status reply
+// fills. Owned by the entry point for the whole run; no copy of the account list lives here.
+#include "accounts/account_lists.h"
+#include "core/clock.h"
+#include "core/user_interface.h"
+
+namespace kpv {
+
+class ServerConnection;
+
+struct Client {
+    UserInterface& ui;
+    ServerConnection& connection;
+    Clock& clock;
+    AccountIdList excludedIds;  // in step with excludedTexts
+    BufferList excludedTexts;   // each the CR LF separated excluded-file names, zero-terminated
+    bool warningShown = false;  // 1 while the outdated-backup warning is on screen
+};
+
+} // namespace kpv
