@@ -1,0 +1,12 @@
+#pragma once
+// The client's one alarm: warns when the latest copy of any account is older than the period
+// chosen in the settings (3 days by default).
+#include "app/client.h"
+
+namespace kpv {
+
+// Reads settings.bin and time_list.bin afresh; at the first outdated account brings the main
+// window to the front and shows the warning. At most one warning box is open at a time.
+void checkOutdated(Client& client);
+
+} // namespace kpv
