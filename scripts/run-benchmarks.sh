@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs every benchmark in a folder briefly and collects the summary lines
+# (NAME ours=X openssl=Y ratio=Z) at the end.
+set -euo pipefail
+dir=$1
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+for exe in "$dir"/*_bench; do
+  [ -x "$exe" ] || continue
+  echo "--- $(basename "$exe")"
+  "$exe" --benchmark_min_time=0.2 | tee -a "$out"
+done
+echo "--- summary"
+grep -E '^[A-Za-z0-9_]+ ours=' "$out" || true
