@@ -1,0 +1,113 @@
+// Windows Sockets 2 for the Windows client.
+#include "net/socket_layer.h"
+
+#include <cstring>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+namespace kpv {
+namespace {
+
+constexpr WORD WINSOCK_VERSION_2_0 = 0x0002; // major version in the low byte
+
+SOCKET native(SocketHandle socket) {
+    return static_cast<SOCKET>(socket);
+}
+
+int clamp(std::uint32_t n) {
+    return n > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(n);
+}
+
+class WinsockLayer final : public SocketLayer {
+  public:
+    bool startup() override {
+        WSADATA data{};
+        return WSAStartup(WINSOCK_VERSION_2_0, &data) == 0;
+    }
+
+    void cleanup() override { WSACleanup(); }
+
+    SocketHandle openStream() override {
+        const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (socket == ~SOCKET{0})
+            return INVALID_SOCKET_HANDLE;
+        return static_cast<SocketHandle>(socket);
+    }
+
+    void close(SocketHandle socket) override { ::closesocket(native(socket)); }
+
+    std::int32_t resolve(const char* hostName, std::uint32_t& address) override {
+        if (hostName == nullptr)
+            return WSAHOST_NOT_FOUND;
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_protocol = IPPROTO_TCP;
+        addrinfo* list = nullptr;
+        if (::getaddrinfo(hostName, "0", &hints, &list) != 0) {
+            const int error = WSAGetLastError();
+            return error != 0 ? error : WSAHOST_NOT_FOUND;
+        }
+        std::int32_t error = WSANO_DATA;
+        if (list != nullptr && list->ai_addr != nullptr &&
+            list->ai_addrlen >= sizeof(sockaddr_in) && list->ai_family == AF_INET) {
+            sockaddr_in first{};
+            std::memcpy(&first, list->ai_addr, sizeof first);
+            address = ntohl(first.sin_addr.s_addr);
+            error = 0;
+        }
+        ::freeaddrinfo(list);
+        return error;
+    }
+
+    bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override {
+        sockaddr_in target{};
+        target.sin_family = AF_INET;
+        target.sin_port = htons(port);
+        target.sin_addr.s_addr = htonl(address);
+        sockaddr generic{};
+        static_assert(sizeof generic == sizeof target);
+        std::memcpy(&generic, &target, sizeof target);
+        return ::connect(native(socket), &generic, sizeof generic) == 0;
+    }
+
+    Readiness waitReadable(SocketHandle socket, std::uint32_t milliseconds) override {
+        // One socket per set: filled directly rather than through the FD_SET macros.
+        fd_set readable{};
+        readable.fd_count = 1;
+        readable.fd_array[0] = native(socket);
+        fd_set exceptional = readable;
+        timeval wait{};
+        wait.tv_sec = static_cast<long>(milliseconds / 1000);
+        wait.tv_usec = static_cast<long>(milliseconds % 1000 * 1000);
+        const int ready = ::select(0, &readable, nullptr, &exceptional, &wait);
+        if (ready == SOCKET_ERROR)
+            return Readiness::Failed;
+        if (ready == 0)
+            return Readiness::TimedOut;
+        if (exceptional.fd_count != 0)
+            return Readiness::Exception;
+        return Readiness::Readable;
+    }
+
+    std::int32_t receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) override {
+        const int got = ::recv(native(socket), reinterpret_cast<char*>(into), clamp(n), 0);
+        return got == SOCKET_ERROR ? -1 : got;
+    }
+
+    std::int32_t send(SocketHandle socket, const std::uint8_t* bytes, std::uint32_t n) override {
+        const int sent = ::send(native(socket), reinterpret_cast<const char*>(bytes), clamp(n), 0);
+        return sent == SOCKET_ERROR ? -1 : sent;
+    }
+
+    std::int32_t lastError() override { return WSAGetLastError(); }
+};
+
+} // namespace
+
+SocketLayer& systemSocketLayer() {
+    static WinsockLayer layer;
+    return layer;
+}
+
+} // namespace kpv
