@@ -1,0 +1,18 @@
+#pragma once
+// Whole files that may hold secrets: read into a wiping buffer, written so that a reader never
+// sees a half-written file.
+#include "core/secure_buffer.h"
+
+#include <string>
+
+namespace kpv::tools {
+
+// The whole file in `out` (its old content wiped). False, with `out` empty, when it cannot be
+// read or exceeds `limit` bytes.
+bool readWholeFile(const std::string& path, SecureBuffer& out, std::uint32_t limit = 0x1000000);
+
+// Writes `bytes` to `path`.tmp with owner-only permissions, syncs it and renames it over
+// `path`. False on any failure, with `path` untouched and the temporary removed.
+bool writeFileAtomically(const std::string& path, const SecureBuffer& bytes);
+
+} // namespace kpv::tools

@@ -1,0 +1,294 @@
+// kpv-keytool: makes the key files with which the client is tried out, and keeps the reference
+// server's accounts file in step with them.
+#include "tools/common/cp1252.h"
+#include "tools/common/hex.h"
+#include "tools/common/os_random.h"
+#include "tools/common/secure_file.h"
+#include "tools/keytool/accounts_edit.h"
+#include "tools/keytool/key_files.h"
+#include "tools/server/faults.h"
+
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace kpv;
+using namespace kpv::tools;
+
+constexpr const char* USAGE = R"(usage:
+  kpv-keytool account --id ID [--rlf FILE.rlf] [--accounts FILE.json] [key] [name] [status]
+      Writes a remote log file for the account and/or adds or updates it in the server's
+      accounts file.
+      key:    --secret HEX          the given key material
+              --secret-length N     a fresh random secret of N bytes (16, 24 or 32; default 32)
+              --keep-secret         the key already in the accounts file
+              --client-secret HEX   key material for the user list instead of the server's
+                                    (an account whose status cannot be opened)
+      name:   --name TEXT           display name (UTF-8) used by "userlist --from-accounts"
+      status: --last-copy SECONDS | --age SECONDS   time of the latest copy (default: age 0)
+              --files N  --total-size BYTES  --exclude NAME (repeatable)
+              --disk-space BYTES  --stored-copies N  --copies-made N
+              --no-status           remove the account's status
+              --fault NAME          per-account fault (repeatable): chunked, slow, wrong-type,
+                                    truncate, bad-tag, trailing-byte, no-answer
+              --no-faults           remove the account's faults
+  kpv-keytool userlist --out FILE [--account ID:HEX:NAME]... [--from-accounts FILE.json]
+      Writes a user list (the format of account_list.bin) with the accounts in the order given;
+      --from-accounts adds every account of that file (its clientKey or else key, and its
+      name). NAME is UTF-8 and is stored in Windows-1252.
+)";
+
+int fail(const std::string& message) {
+    std::cerr << "kpv-keytool: " << message << "\n";
+    return 1;
+}
+
+int usageError(const std::string& message) {
+    std::cerr << "kpv-keytool: " << message << "\n" << USAGE;
+    return 2;
+}
+
+bool parseUnsigned(std::string_view text, std::uint64_t max, std::uint64_t& out) {
+    if (text.empty() || text.size() > 20)
+        return false;
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (max - digit) / 10)
+            return false;
+        value = value * 10 + digit;
+    }
+    out = value;
+    return true;
+}
+
+WipingString wiping(std::string_view text) {
+    return WipingString(text.data(), text.size());
+}
+
+int accountCommand(int argc, char** argv) {
+    AccountEdit edit;
+    bool haveId = false;
+    std::string rlfPath;
+    std::string accountsPath;
+    std::string secretHex;
+    std::uint64_t secretLength = 32;
+    bool keepSecret = false;
+    bool statusGiven = false;
+    WipingJson status = WipingJson::object();
+    WipingJson excluded = WipingJson::array();
+    WipingJson faults = WipingJson::array();
+    bool faultsGiven = false;
+    bool noFaults = false;
+
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--keep-secret") {
+            keepSecret = true;
+            continue;
+        }
+        if (option == "--no-status") {
+            edit.removeStatus = true;
+            continue;
+        }
+        if (option == "--no-faults") {
+            noFaults = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return usageError("unknown option or missing value: " + std::string(option));
+        const std::string_view value = argv[++i];
+        std::uint64_t number = 0;
+        const auto numberOf = [&](std::uint64_t max) {
+            if (!parseUnsigned(value, max, number))
+                throw std::string("bad number for ") + std::string(option) + ": " +
+                    std::string(value);
+            return number;
+        };
+        try {
+            if (option == "--id") {
+                edit.id = static_cast<std::uint32_t>(numberOf(0xFFFFFFFFu));
+                haveId = true;
+            } else if (option == "--rlf") {
+                rlfPath = value;
+            } else if (option == "--accounts") {
+                accountsPath = value;
+            } else if (option == "--secret") {
+                secretHex = value;
+            } else if (option == "--secret-length") {
+                secretLength = numberOf(32);
+                if (secretLength != 16 && secretLength != 24 && secretLength != 32)
+                    return usageError("--secret-length must be 16, 24 or 32");
+            } else if (option == "--client-secret") {
+                if (!decodeHex(value, edit.clientKey))
+                    return usageError("--client-secret is not hexadecimal");
+                edit.setClientKey = true;
+            } else if (option == "--name") {
+                edit.name = wiping(value);
+            } else if (option == "--last-copy") {
+                status["lastCopyTime"] = numberOf(0xFFFFFFFFu);
+                statusGiven = true;
+            } else if (option == "--age") {
+                status["ageSeconds"] = numberOf(UINT64_MAX);
+                statusGiven = true;
+            } else if (option == "--files" || option == "--stored-copies" ||
+                       option == "--copies-made") {
+                const char* field = option == "--files"           ? "fileCount"
+                                    : option == "--stored-copies" ? "storedCopies"
+                                                                  : "copiesMade";
+                status[field] = numberOf(0xFFFFFFFFu);
+                statusGiven = true;
+            } else if (option == "--total-size" || option == "--disk-space") {
+                status[option == "--total-size" ? "totalSize" : "diskSpace"] = numberOf(UINT64_MAX);
+                statusGiven = true;
+            } else if (option == "--exclude") {
+                excluded.push_back(wiping(value));
+                statusGiven = true;
+            } else if (option == "--fault") {
+                Fault fault{};
+                if (!parseFault(value, fault))
+                    return usageError("unknown fault: " + std::string(value));
+                faults.push_back(wiping(value));
+                faultsGiven = true;
+            } else {
+                return usageError("unknown option: " + std::string(option));
+            }
+        } catch (const std::string& message) {
+            return usageError(message);
+        }
+    }
+    if (!haveId)
+        return usageError("account needs --id");
+    if (rlfPath.empty() && accountsPath.empty())
+        return usageError("account needs --rlf, --accounts or both");
+    if (statusGiven && edit.removeStatus)
+        return usageError("--no-status cannot be combined with status values");
+    if (status.contains("lastCopyTime") && status.contains("ageSeconds"))
+        return usageError("give --last-copy or --age, not both");
+    if ((keepSecret ? 1 : 0) + (secretHex.empty() ? 0 : 1) > 1)
+        return usageError("give --secret or --keep-secret, not both");
+
+    std::string error;
+    if (keepSecret) {
+        if (accountsPath.empty())
+            return usageError("--keep-secret needs --accounts");
+        if (!secretFromAccountsFile(accountsPath, edit.id, edit.secret, error))
+            return fail(error);
+    } else if (!secretHex.empty()) {
+        if (!decodeHex(secretHex, edit.secret))
+            return usageError("--secret is not hexadecimal");
+    } else if (!fillRandom(static_cast<std::uint32_t>(secretLength), edit.secret)) {
+        return fail("the system's random source failed");
+    }
+    if (edit.secret.length() != 16 && edit.secret.length() != 24 && edit.secret.length() != 32)
+        std::cerr << "kpv-keytool: warning: key material of " << edit.secret.length()
+                  << " bytes; the client opens statuses only for 16, 24 or 32 bytes\n";
+
+    if (statusGiven) {
+        if (!status.contains("lastCopyTime") && !status.contains("ageSeconds"))
+            status["ageSeconds"] = 0;
+        if (!excluded.empty())
+            status["excludedFiles"] = excluded;
+        edit.status = status;
+    }
+    if (faultsGiven)
+        edit.faults = faults;
+    else if (noFaults)
+        edit.faults = WipingJson::array();
+
+    std::cout << "account " << edit.id << ": key material " << edit.secret.length() << " bytes";
+    if (!accountsPath.empty()) {
+        if (!updateAccountsFile(accountsPath, edit, error))
+            return fail(error);
+        std::cout << "; updated " << accountsPath;
+    }
+    if (!rlfPath.empty()) {
+        if (!writeFileAtomically(rlfPath, encodeRemoteLogFile(edit.id, edit.secret)))
+            return fail(rlfPath + ": cannot be written");
+        std::cout << "; wrote " << rlfPath;
+    }
+    std::cout << "\n";
+    return 0;
+}
+
+// ID:HEX:NAME; the name may itself hold colons.
+bool parseAccountArgument(std::string_view text, UserListEntry& entry, std::string& error) {
+    const std::size_t first = text.find(':');
+    const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
+    std::uint64_t id = 0;
+    if (second == std::string_view::npos ||
+        !parseUnsigned(text.substr(0, first), 0xFFFFFFFFu, id)) {
+        error = "--account wants ID:HEX:NAME";
+        return false;
+    }
+    entry.id = static_cast<std::uint32_t>(id);
+    if (!decodeHex(text.substr(first + 1, second - first - 1), entry.secret)) {
+        error = "--account " + std::to_string(id) + ": key material is not hexadecimal";
+        return false;
+    }
+    if (!utf8ToCp1252(text.substr(second + 1), entry.name) || !isStorableName(entry.name)) {
+        error = "--account " + std::to_string(id) +
+                ": name is not a storable Windows-1252 text (at most 1023 bytes, no control "
+                "characters)";
+        return false;
+    }
+    return true;
+}
+
+int userListCommand(int argc, char** argv) {
+    std::string outPath;
+    std::vector<UserListEntry> entries;
+    std::string error;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (i + 1 >= argc)
+            return usageError("unknown option or missing value: " + std::string(option));
+        const std::string_view value = argv[++i];
+        if (option == "--out") {
+            outPath = value;
+        } else if (option == "--account") {
+            UserListEntry entry;
+            if (!parseAccountArgument(value, entry, error))
+                return usageError(error);
+            entries.push_back(std::move(entry));
+        } else if (option == "--from-accounts") {
+            std::vector<UserListEntry> more;
+            if (!userListFromAccountsFile(std::string(value), more, error))
+                return fail(error);
+            for (UserListEntry& entry : more)
+                entries.push_back(std::move(entry));
+        } else {
+            return usageError("unknown option: " + std::string(option));
+        }
+    }
+    if (outPath.empty())
+        return usageError("userlist needs --out");
+    if (!writeFileAtomically(outPath, encodeUserList(entries)))
+        return fail(outPath + ": cannot be written");
+    std::cout << "wrote " << outPath << " with " << entries.size() << " account(s)\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h") {
+        std::cout << USAGE;
+        return argc < 2 ? 2 : 0;
+    }
+    const std::string_view command = argv[1];
+    try {
+        if (command == "account")
+            return accountCommand(argc - 2, argv + 2);
+        if (command == "userlist")
+            return userListCommand(argc - 2, argv + 2);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+    return usageError("unknown command: " + std::string(command));
+}
