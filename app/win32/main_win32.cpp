@@ -1,0 +1,70 @@
+// The process: working folder, single-instance lock, server endpoint and connection, then the
+// main window until "Avsluta", then everything torn down in a fixed order.
+#include "app/client.h"
+#include "app/win32/main_window_win32.h"
+#include "app/win32/startup_win32.h"
+#include "app/win32/win32_user_interface.h"
+#include "core/clock.h"
+#include "net/server_address.h"
+#include "net/server_connection.h"
+
+#include <commctrl.h>
+
+#include <memory>
+
+#ifndef KPV_SERVER_HOST
+#error "KPV_SERVER_HOST must name the monitoring service's host (set by CMake)"
+#endif
+
+namespace kpv {
+
+namespace {
+
+ServerAddress defaultServerAddress() {
+    ServerAddress address;
+    address.address = 0; // resolve the name at every exchange
+    address.port = DEFAULT_SERVER_PORT;
+    SecureBuffer name = SecureBuffer::fromCString(KPV_SERVER_HOST);
+    address.hostName = name.printableCopy();
+    return address;
+}
+
+int runClient(HINSTANCE instance) {
+    enterWorkingFolder();
+
+    UniqueFile lock;
+    if (!claimSingleInstance(lock))
+        return 1;
+
+    // The list view is a common control; its class must be registered before dialog 101.
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_LISTVIEW_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    ServerAddress address = defaultServerAddress();
+    // A failed Winsock start-up is not fatal: the window opens and each exchange reports it.
+    bool socketsFailed = false;
+    auto connection = std::make_unique<ServerConnection>(address, socketsFailed);
+
+    INT_PTR ended = 0;
+    {
+        Win32UserInterface ui(instance);
+        Client client{ui, *connection, systemClock(), {}, {}, false};
+        MainWindow mainWindow(instance, client, ui);
+        ended = mainWindow.run();
+    }
+
+    connection.reset(); // destroys a pending action and stops the sockets
+    lock.reset();       // releases the single-instance lock
+    address.hostName.release();
+    return ended == -1 ? 1 : 0;
+}
+
+} // namespace
+
+} // namespace kpv
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    return kpv::runClient(instance);
+}

@@ -1,0 +1,239 @@
+#include "app/win32/main_window_win32.h"
+
+#include "accounts/account_commands.h"
+#include "accounts/user_list_commands.h"
+#include "app/update_cycle.h"
+#include "app/win32/dialogs_win32.h"
+#include "app/win32/procedure_guard_win32.h"
+#include "app/win32/resource_ids.h"
+#include "app/win32/text_win32.h"
+#include "app/win32/window_file_win32.h"
+#include "app/win32/window_placement_win32.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+namespace kpv {
+
+namespace {
+
+constexpr UINT_PTR UPDATE_TIMER = 1;
+constexpr UINT UPDATE_INTERVAL_MS = 600000;
+
+struct Column {
+    const char* utf8Header;
+    int width; // pixels
+};
+
+constexpr Column COLUMNS[STATUS_COLUMN_COUNT] = {
+    {"Namn", 140},
+    {"Senaste kopiering", 125},
+    {"Antal filer", 85},
+    {"Total storlek", 95},
+    {"Antal uteslutna filer", 120},
+    {"Antal kopieringar utförda", 140},
+    {"Antal lagrade kopior", 140},
+    {"Diskutrymme", 100},
+};
+
+constexpr LPARAM LIST_STYLE = LVS_EX_FULLROWSELECT | LVS_EX_BORDERSELECT | LVS_EX_COLUMNSNAPPOINTS;
+static_assert(LIST_STYLE == 0x40008020);
+
+// Screen coordinates travel as two signed 16-bit halves.
+POINT pointFrom(LPARAM packed) noexcept {
+    auto bits = static_cast<std::uint32_t>(packed);
+    return POINT{static_cast<std::int16_t>(bits & 0xFFFF),
+                 static_cast<std::int16_t>((bits >> 16) & 0xFFFF)};
+}
+
+// The menu key and Shift+F10 give no point (-1, -1): the menu then opens at the selected row.
+POINT besideSelectedRow(HWND list) noexcept {
+    POINT at{0, 0};
+    LRESULT row =
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0));
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    if (row >= 0 && SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                                 reinterpret_cast<LPARAM>(&bounds))) {
+        at = POINT{bounds.left, bounds.bottom};
+    }
+    ClientToScreen(list, &at);
+    return at;
+}
+
+} // namespace
+
+INT_PTR MainWindow::run() {
+    return DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr, procedure,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return guardProcedure([&]() -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            auto* self = reinterpret_cast<MainWindow*>(lParam);
+            SetWindowLongPtrA(window, DWLP_USER, lParam);
+            self->initialise(window);
+            return TRUE;
+        }
+        auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, DWLP_USER));
+        // Messages before initialisation (the font, for one) belong to the system.
+        return self != nullptr ? self->handle(message, wParam, lParam) : FALSE;
+    });
+}
+
+INT_PTR MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CLOSE:
+        hide();
+        return TRUE;
+    case WM_CONTEXTMENU:
+        onContextMenu(reinterpret_cast<HWND>(wParam), lParam);
+        return TRUE;
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam));
+        return TRUE;
+    case WM_TIMER:
+        updateStatus(client_, true);
+        return TRUE;
+    case KPV_TRAY_CALLBACK:
+        onTrayMessage(static_cast<UINT>(lParam));
+        return TRUE;
+    case KPV_ROWS_DONE:
+        ui_.finishRows();
+        return TRUE;
+    default:
+        break;
+    }
+    if (taskbarCreated_ != 0 && message == taskbarCreated_) {
+        installTrayIcon(); // the notification area was rebuilt and lost every icon
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void MainWindow::initialise(HWND window) {
+    window_ = window;
+    ui_.attachMainWindow(window);
+    centreOnScreen(window);
+    writeWindowFile(window);
+    taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+    insertColumns();
+    // The first update runs before the window is shown: it appears with its rows.
+    updateStatus(client_, false);
+    SetTimer(window, UPDATE_TIMER, UPDATE_INTERVAL_MS, nullptr);
+    listMenu_.reset(LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_LIST_MENU)));
+    installTrayIcon();
+    setWindowIcons();
+}
+
+void MainWindow::insertColumns() const {
+    HWND list = GetDlgItem(window_, IDC_ACCOUNT_LIST);
+    for (int i = 0; i < STATUS_COLUMN_COUNT; ++i) {
+        std::wstring header = widenUtf8(COLUMNS[i].utf8Header);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = COLUMNS[i].width;
+        column.pszText = header.data();
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(&column));
+    }
+    // A mask of 0 replaces every extended style: the list has exactly these.
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_STYLE);
+}
+
+void MainWindow::setWindowIcons() {
+    HICON large = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_KOPIAVAKT));
+    if (large != nullptr)
+        SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
+    smallIcon_.reset(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_KOPIAVAKT),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0)));
+    if (smallIcon_)
+        SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+}
+
+void MainWindow::onCommand(unsigned id) {
+    switch (id) {
+    case IDM_REFRESH:
+        updateStatus(client_, false);
+        break;
+    case IDM_SETTINGS:
+        showSettingsDialog(instance_, window_);
+        break;
+    case IDM_HIDE:
+    case IDC_HIDE:
+        hide();
+        break;
+    case IDM_EXIT_ASK:
+        exit(true);
+        break;
+    case IDM_EXIT_NOW:
+        exit(false);
+        break;
+    case IDM_ADD_ACCOUNT:
+    case IDC_ADD_USER:
+        addAccount(client_);
+        break;
+    case IDM_REMOVE_SELECTED:
+    case IDM_REMOVE_FROM_LIST:
+        removeSelectedAccount(client_);
+        break;
+    case IDM_RENAME:
+        renameSelectedAccount(client_);
+        break;
+    case IDM_EXPORT_LIST:
+        exportUserList(client_);
+        break;
+    case IDM_IMPORT_LIST:
+        importUserList(client_);
+        break;
+    case IDM_ABOUT:
+        showAboutDialog(instance_, window_);
+        break;
+    case IDM_SHOW_EXCLUDED:
+        showExcludedFiles();
+        break;
+    case IDM_OPEN:
+        ui_.showMainWindow();
+        break;
+    default:
+        break; // Enter and Esc arrive as the ids 1 and 2 and do nothing
+    }
+}
+
+void MainWindow::onContextMenu(HWND source, LPARAM screenPoint) const {
+    HWND list = GetDlgItem(window_, IDC_ACCOUNT_LIST);
+    std::uint32_t accountId = 0;
+    if (source != list || !listMenu_ || !ui_.selectedAccountId(accountId))
+        return;
+    POINT at = pointFrom(screenPoint);
+    if (at.x == -1 && at.y == -1)
+        at = besideSelectedRow(list);
+    TrackPopupMenu(GetSubMenu(listMenu_.get(), 0), TPM_LEFTBUTTON, at.x, at.y, 0, window_, nullptr);
+}
+
+void MainWindow::hide() const {
+    ShowWindow(window_, SW_HIDE);
+}
+
+void MainWindow::showExcludedFiles() {
+    std::uint32_t accountId = 0;
+    if (!ui_.selectedAccountId(accountId))
+        return;
+    showExcludedFilesDialog(instance_, window_, client_, accountId);
+}
+
+void MainWindow::exit(bool ask) {
+    if (ask && ui_.showMessage("Om programmet avslutas kommer inga varningar visas om föråldrade "
+                               "kopior. Vill du ändå avsluta?",
+                               MessageKind::ExitQuestion) != Answer::Yes)
+        return;
+    listMenu_.reset();
+    trayMenu_.reset();
+    removeTrayIcon();
+    EndDialog(window_, 0);
+}
+
+} // namespace kpv

@@ -1,0 +1,55 @@
+#pragma once
+// Identifiers shared by the resource script and the code. Plain macros, because the resource
+// compiler reads this file too. Other tools find the controls by these numbers: keep them.
+
+// Dialogs, menus and the icon.
+#define IDD_MAIN_WINDOW 101
+#define IDR_MAIN_MENU 102
+#define IDD_NAME 103
+#define IDR_LIST_MENU 104
+#define IDD_ABOUT 105
+#define IDR_TRAY_MENU 106
+#define IDI_KOPIAVAKT 107
+#define IDD_EXCLUDED_FILES 108
+#define IDD_SETTINGS 109
+
+// Controls of the main window (101).
+#define IDC_ACCOUNT_LIST 1002
+#define IDC_ADD_USER 1004
+#define IDC_HIDE 1005
+
+// Name dialog (103).
+#define IDC_NAME_EDIT 1006
+#define IDC_NAME_CANCEL 1007
+#define IDC_NAME_OK 1008
+
+// About dialog (105).
+#define IDC_ABOUT_OK 1009
+
+// Excluded-files dialog (108).
+#define IDC_EXCLUDED_CLOSE 1010
+#define IDC_EXCLUDED_TEXT 1011
+
+// Settings dialog (109).
+#define IDC_SETTINGS_OK 1012
+#define IDC_SETTINGS_CANCEL 1013
+#define IDC_SETTINGS_PERIOD 1014
+
+// Menu commands.
+#define IDM_SHOW_EXCLUDED 40012
+#define IDM_REMOVE_FROM_LIST 40011
+#define IDM_RENAME 40030
+#define IDM_REFRESH 40006
+#define IDM_SETTINGS 40021
+#define IDM_HIDE 40035
+#define IDM_EXIT_ASK 40002
+#define IDM_ADD_ACCOUNT 40022
+#define IDM_REMOVE_SELECTED 40023
+#define IDM_EXPORT_LIST 40028
+#define IDM_IMPORT_LIST 40027
+#define IDM_ABOUT 40013
+#define IDM_OPEN 40033
+#define IDM_EXIT_NOW 40034
+
+// The tray icon's callback message (WM_USER + 60).
+#define KPV_TRAY_CALLBACK 1084

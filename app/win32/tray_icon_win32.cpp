@@ -1,0 +1,59 @@
+// The main window's icon in the notification area and its menu.
+#include "app/win32/main_window_win32.h"
+#include "app/win32/resource_ids.h"
+
+#include <cstring>
+
+namespace kpv {
+
+namespace {
+
+constexpr UINT TRAY_FLAGS = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+static_assert(TRAY_FLAGS == 7);
+
+} // namespace
+
+void MainWindow::installTrayIcon() {
+    trayRecord_ = NOTIFYICONDATAA{};
+    trayRecord_.cbSize = sizeof trayRecord_;
+    trayRecord_.hWnd = window_;
+    trayRecord_.uID = 0;
+    trayRecord_.uFlags = TRAY_FLAGS;
+    trayRecord_.uCallbackMessage = KPV_TRAY_CALLBACK;
+    // The notification area keeps its own copy of the icon, so this one is ours to destroy.
+    UniqueIcon icon(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_KOPIAVAKT),
+                                                  IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                  GetSystemMetrics(SM_CYSMICON), 0)));
+    trayRecord_.hIcon = icon.get();
+    std::strcpy(trayRecord_.szTip, "Kopiavakt");
+    // "TaskbarCreated" also arrives when the icon survived (a display change, for one); then
+    // adding fails while the icon is there, and refreshing it is all that is needed.
+    if (!Shell_NotifyIconA(NIM_ADD, &trayRecord_) && !Shell_NotifyIconA(NIM_MODIFY, &trayRecord_))
+        ui_.showMessage("Kunde inte visa en NofifyIcon", MessageKind::Error);
+    trayRecord_.hIcon = nullptr;
+    trayMenu_.reset(LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+}
+
+void MainWindow::removeTrayIcon() noexcept {
+    Shell_NotifyIconA(NIM_DELETE, &trayRecord_);
+}
+
+void MainWindow::onTrayMessage(UINT mouseMessage) {
+    if (mouseMessage == WM_LBUTTONDOWN) {
+        ui_.showMainWindow();
+        return;
+    }
+    if (mouseMessage != WM_RBUTTONDOWN || !trayMenu_)
+        return;
+    POINT cursor{};
+    if (!GetCursorPos(&cursor))
+        return;
+    // A pop-up menu only closes on a click elsewhere when its owner is the foreground window.
+    SetForegroundWindow(window_);
+    TrackPopupMenu(GetSubMenu(trayMenu_.get(), 0), TPM_BOTTOMALIGN | TPM_RIGHTALIGN, cursor.x,
+                   cursor.y, 0, window_, nullptr);
+    // ...and the next click only reaches the right window once the owner has seen a message.
+    PostMessageA(window_, WM_NULL, 0, 0);
+}
+
+} // namespace kpv
