@@ -1,0 +1,209 @@
+#include "crypto/sha256.h"
+
+#include "core/secure_memory.h"
+
+#include <cstring>
+
+namespace kpv {
+namespace {
+
+constexpr std::uint32_t INITIAL_STATE[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                            0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+
+constexpr std::uint32_t ROUND_CONSTANTS[64] = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+constexpr std::uint32_t rotr(std::uint32_t x, unsigned n) {
+    return x >> n | x << (32 - n);
+}
+
+std::uint32_t loadBigEndian(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 |
+           std::uint32_t{p[3]};
+}
+
+// One round. The caller rotates the roles of the eight working variables instead of moving
+// them, so only d and h are written.
+inline void round(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t& d,
+                  std::uint32_t e, std::uint32_t f, std::uint32_t g, std::uint32_t& h,
+                  std::uint32_t constantPlusWord) {
+    const std::uint32_t t1 =
+        h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + (g ^ (e & (f ^ g))) + constantPlusWord;
+    d += t1;
+    h = t1 + (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) | (c & (a | b)));
+}
+
+// Message word i (i >= 16) in a 16-word ring.
+inline std::uint32_t expand(std::uint32_t* w, unsigned i) {
+    const std::uint32_t w15 = w[(i - 15) & 15];
+    const std::uint32_t w2 = w[(i - 2) & 15];
+    w[i & 15] += (rotr(w2, 17) ^ rotr(w2, 19) ^ (w2 >> 10)) + w[(i - 7) & 15] +
+                 (rotr(w15, 7) ^ rotr(w15, 18) ^ (w15 >> 3));
+    return w[i & 15];
+}
+
+// Sixteen rounds starting at round `first`; rounds 0..15 take the words as loaded.
+template <bool LOADED>
+inline void sixteenRounds(std::uint32_t* v, std::uint32_t* w, unsigned first) {
+    const std::uint32_t* k = ROUND_CONSTANTS + first;
+    std::uint32_t& a = v[0];
+    std::uint32_t& b = v[1];
+    std::uint32_t& c = v[2];
+    std::uint32_t& d = v[3];
+    std::uint32_t& e = v[4];
+    std::uint32_t& f = v[5];
+    std::uint32_t& g = v[6];
+    std::uint32_t& h = v[7];
+    auto word = [&](unsigned j) { return LOADED ? w[j] : expand(w, first + j); };
+    round(a, b, c, d, e, f, g, h, k[0] + word(0));
+    round(h, a, b, c, d, e, f, g, k[1] + word(1));
+    round(g, h, a, b, c, d, e, f, k[2] + word(2));
+    round(f, g, h, a, b, c, d, e, k[3] + word(3));
+    round(e, f, g, h, a, b, c, d, k[4] + word(4));
+    round(d, e, f, g, h, a, b, c, k[5] + word(5));
+    round(c, d, e, f, g, h, a, b, k[6] + word(6));
+    round(b, c, d, e, f, g, h, a, k[7] + word(7));
+    round(a, b, c, d, e, f, g, h, k[8] + word(8));
+    round(h, a, b, c, d, e, f, g, k[9] + word(9));
+    round(g, h, a, b, c, d, e, f, k[10] + word(10));
+    round(f, g, h, a, b, c, d, e, k[11] + word(11));
+    round(e, f, g, h, a, b, c, d, k[12] + word(12));
+    round(d, e, f, g, h, a, b, c, k[13] + word(13));
+    round(c, d, e, f, g, h, a, b, k[14] + word(14));
+    round(b, c, d, e, f, g, h, a, k[15] + word(15));
+}
+
+// Compresses `count` consecutive 64-byte blocks into the state. The message schedule is wiped
+// before returning.
+void compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
+    std::uint32_t w[16];
+    std::uint32_t v[8];
+    for (; count > 0; --count, blocks += SHA256_BLOCK_SIZE) {
+        for (unsigned i = 0; i < 16; ++i)
+            w[i] = loadBigEndian(blocks + 4 * i);
+        std::memcpy(v, state, sizeof v);
+        sixteenRounds<true>(v, w, 0);
+        sixteenRounds<false>(v, w, 16);
+        sixteenRounds<false>(v, w, 32);
+        sixteenRounds<false>(v, w, 48);
+        for (unsigned i = 0; i < 8; ++i)
+            state[i] += v[i];
+    }
+    secureWipe(w, sizeof w);
+    secureWipe(v, sizeof v);
+}
+
+} // namespace
+
+void Sha256::restart() noexcept {
+    byteCountLow_ = 0;
+    byteCountHigh_ = 0;
+    std::memcpy(state_, INITIAL_STATE, sizeof state_);
+    std::memset(block_, 0, sizeof block_);
+    finished_ = 0;
+}
+
+void Sha256::reset() noexcept {
+    restart();
+    progress = nullptr;
+}
+
+void Sha256::clear() noexcept {
+    secureWipe(&byteCountLow_, sizeof byteCountLow_);
+    secureWipe(&byteCountHigh_, sizeof byteCountHigh_);
+    secureWipe(state_, sizeof state_);
+    secureWipe(block_, sizeof block_);
+    finished_ = 0;
+}
+
+// Called after each compressed block: false when progress asks to cancel.
+bool Sha256::blockDone() {
+    if (progress == nullptr)
+        return true;
+    if (progress->cancel == 1)
+        return false;
+    progress->bytesDone += SHA256_BLOCK_SIZE;
+    return true;
+}
+
+bool Sha256::update(const void* bytes, std::uint32_t n) {
+    if (finished_ == 1)
+        restart();
+    const auto* in = static_cast<const std::uint8_t*>(bytes);
+    std::uint32_t remaining = n;
+    std::uint32_t position = byteCountLow_ % SHA256_BLOCK_SIZE;
+    if (position != 0 && remaining != 0) {
+        const std::uint32_t room = SHA256_BLOCK_SIZE - position;
+        const std::uint32_t taken = remaining < room ? remaining : room;
+        std::memcpy(block_ + position, in, taken);
+        in += taken;
+        remaining -= taken;
+        position += taken;
+        if (position == SHA256_BLOCK_SIZE) {
+            compress(state_, block_, 1);
+            std::memset(block_, 0, sizeof block_);
+            if (!blockDone())
+                return false;
+        }
+    }
+    // Whole blocks are compressed straight from the input; with progress, one at a time.
+    const std::uint32_t wholeBlocks = remaining / SHA256_BLOCK_SIZE;
+    if (progress == nullptr) {
+        compress(state_, in, wholeBlocks);
+        in += std::size_t{wholeBlocks} * SHA256_BLOCK_SIZE;
+    } else {
+        for (std::uint32_t i = 0; i < wholeBlocks; ++i, in += SHA256_BLOCK_SIZE) {
+            compress(state_, in, 1);
+            if (!blockDone())
+                return false;
+        }
+    }
+    remaining %= SHA256_BLOCK_SIZE;
+    if (remaining != 0)
+        std::memcpy(block_, in, remaining);
+
+    const std::uint32_t oldLow = byteCountLow_;
+    byteCountLow_ += n;
+    if (byteCountLow_ < oldLow)
+        ++byteCountHigh_;
+    finished_ = 0;
+    return true;
+}
+
+void Sha256::finish() noexcept {
+    const std::uint32_t position = byteCountLow_ % SHA256_BLOCK_SIZE;
+    block_[position] = 0x80;
+    if (position >= 56) {
+        compress(state_, block_, 1);
+        std::memset(block_, 0, sizeof block_);
+    }
+    const std::uint64_t bits = byteCount() * 8;
+    for (unsigned i = 0; i < 8; ++i)
+        block_[56 + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+    compress(state_, block_, 1);
+    std::memset(block_, 0, sizeof block_);
+    finished_ = 1;
+}
+
+SecureBuffer Sha256::digest() {
+    if (finished_ == 0)
+        finish();
+    SecureBuffer result = SecureBuffer::zeros(SHA256_DIGEST_SIZE);
+    std::uint8_t* out = result.data();
+    for (unsigned i = 0; i < 8; ++i) {
+        out[4 * i] = static_cast<std::uint8_t>(state_[i]);
+        out[4 * i + 1] = static_cast<std::uint8_t>(state_[i] >> 8);
+        out[4 * i + 2] = static_cast<std::uint8_t>(state_[i] >> 16);
+        out[4 * i + 3] = static_cast<std::uint8_t>(state_[i] >> 24);
+    }
+    return result;
+}
+
+} // namespace kpv
