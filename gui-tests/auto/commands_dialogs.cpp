@@ -1,0 +1,334 @@
+// Commands that find a window or one of the client's dialogs, read it and press its buttons.
+#include "gui-tests/auto/command_support.h"
+#include "gui-tests/auto/commands.h"
+#include "gui-tests/auto/text.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace kpv::automation {
+
+namespace {
+
+constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
+
+struct ButtonName {
+    const wchar_t* name;
+    int id;
+};
+constexpr ButtonName BUTTONS[] = {{L"ok", IDOK},       {L"cancel", IDCANCEL}, {L"abort", IDABORT},
+                                  {L"retry", IDRETRY}, {L"ignore", IDIGNORE}, {L"yes", IDYES},
+                                  {L"no", IDNO}};
+
+std::optional<int> buttonId(const std::wstring& name) {
+    for (const ButtonName& button : BUTTONS)
+        if (name == button.name)
+            return button.id;
+    return std::nullopt;
+}
+
+// Presses button id of dialog and waits until the dialog has gone.
+int press(HWND dialog, int id, const Deadline& deadline) {
+    HWND button = GetDlgItem(dialog, id);
+    if (button == nullptr)
+        return fail(EXIT_FAILED, "the window has no button " + std::to_string(id));
+    if (!postCommand(dialog, id, button))
+        return fail(EXIT_FAILED, "could not post the button press");
+    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+        if (deadline.passed())
+            return fail(EXIT_TIMED_OUT, "the window did not close after the button press");
+        Sleep(50);
+    }
+    return EXIT_DONE;
+}
+
+// The action flags shared by the client's own dialogs: which button to press, if any.
+std::optional<int> chosenButton(Options& options, int okId, int cancelId) {
+    if (options.flag(L"ok"))
+        return okId;
+    if (options.flag(L"cancel"))
+        return cancelId;
+    return std::nullopt;
+}
+
+// Ends a dialog from its frame's close box: WM_SYSCOMMAND SC_CLOSE, as the system sends it.
+int closeFromFrame(HWND dialog, const Deadline& deadline) {
+    if (!PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0))
+        return fail(EXIT_FAILED, "could not post the close command");
+    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+        if (deadline.passed())
+            return fail(EXIT_TIMED_OUT, "the window did not close from its frame");
+        Sleep(50);
+    }
+    return EXIT_DONE;
+}
+
+int finish(Options& options, HWND dialog, int okId, int cancelId, const Deadline& deadline) {
+    if (options.flag(L"close"))
+        return closeFromFrame(dialog, deadline);
+    const auto button = chosenButton(options, okId, cancelId);
+    return button ? press(dialog, *button, deadline) : EXIT_DONE;
+}
+
+std::wstring messageBoxText(HWND box) {
+    if (HWND text = GetDlgItem(box, MESSAGE_BOX_TEXT_ID))
+        return windowText(text);
+    std::wstring all;
+    for (HWND child : descendants(box))
+        if (windowClass(child) == L"Static") {
+            const std::wstring text = windowText(child);
+            if (!text.empty())
+                all += all.empty() ? text : L"\n" + text;
+        }
+    return all;
+}
+
+int waitQuery(Options& options, bool present) {
+    const DWORD timeout = options.timeoutMs();
+    const WindowQuery query = queryFromOptions(options);
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    const Deadline deadline(timeout);
+    if (!present)
+        return waitForNoWindow(query, deadline) ? EXIT_DONE
+                                                : fail(EXIT_TIMED_OUT, "the window stayed");
+    HWND window = waitForWindow(query, deadline);
+    if (window == nullptr)
+        return fail(EXIT_TIMED_OUT, "no such window appeared");
+    out(hexHandle(window) + "\t" + escapeControls(toUtf8(windowText(window))) + "\n");
+    return EXIT_DONE;
+}
+
+} // namespace
+
+int commandWaitWindow(Options& options) {
+    return waitQuery(options, true);
+}
+int commandWaitGone(Options& options) {
+    return waitQuery(options, false);
+}
+
+int commandCountWindows(Options& options) {
+    const WindowQuery query = queryFromOptions(options);
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    out(std::to_string(findWindows(query).size()) + "\n");
+    return EXIT_DONE;
+}
+
+int commandMessageBox(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    const auto pressName = options.text(L"press");
+    const auto expected = options.text(L"expect");
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    const auto pressId = pressName ? buttonId(*pressName) : std::nullopt;
+    if (pressName && !pressId)
+        return fail(EXIT_USAGE, "--press takes ok, cancel, yes, no, abort, retry or ignore");
+    const Deadline deadline(timeout);
+    HWND box = waitForWindow(messageBoxQuery(), deadline);
+    if (box == nullptr)
+        return fail(EXIT_TIMED_OUT, "no message box appeared");
+    const std::wstring text = messageBoxText(box);
+    out(escapeControls(toUtf8(text)) + "\n");
+    if (options.flag(L"buttons")) {
+        std::string names;
+        for (const ButtonName& button : BUTTONS)
+            if (HWND control = GetDlgItem(box, button.id); control && IsWindowVisible(control))
+                names += (names.empty() ? "" : " ") + toUtf8(button.name);
+        out("buttons: " + names + "\n");
+    }
+    if (options.flag(L"owner")) {
+        HWND owner = GetWindow(box, GW_OWNER);
+        HWND main = findWindows(mainWindowQuery()).empty() ? nullptr
+                                                           : findWindows(mainWindowQuery()).front();
+        out(std::string("owner: ") +
+            (owner == nullptr ? "none"
+             : owner == main  ? "main"
+                              : "other") +
+            "\n");
+    }
+    if (expected && *expected != text)
+        return fail(EXIT_FAILED, "the message box says \"" + toUtf8(text) + "\", not \"" +
+                                     toUtf8(*expected) + "\"");
+    return pressId ? press(box, *pressId, deadline) : EXIT_DONE;
+}
+
+int commandNameDialog(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    const auto newText = options.text(L"text");
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    const Deadline deadline(timeout);
+    HWND dialog = waitForWindow(nameDialogQuery(), deadline);
+    if (dialog == nullptr)
+        return fail(EXIT_TIMED_OUT, "no name dialog appeared");
+    HWND edit = GetDlgItem(dialog, NAME_EDIT_ID);
+    printLine(windowText(dialog));
+    printLine(windowText(edit));
+    if (newText) {
+        if (!setWindowText(edit, *newText, deadline.remaining()))
+            return fail(EXIT_FAILED, "could not set the name field");
+        if (windowText(edit) != *newText)
+            return fail(EXIT_FAILED, "the name field does not hold the text given");
+    }
+    return finish(options, dialog, NAME_OK_ID, NAME_CANCEL_ID, deadline);
+}
+
+int commandFileDialog(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    const auto path = options.text(L"path");
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    if (!path && !options.flag(L"cancel"))
+        return fail(EXIT_USAGE, "file-dialog needs --path P or --cancel");
+    const Deadline deadline(timeout);
+    HWND dialog = waitForFileDialog(deadline);
+    if (dialog == nullptr)
+        return fail(EXIT_TIMED_OUT, "no file dialog appeared");
+    printLine(windowText(dialog));
+    HWND field = findDescendant(dialog, FILE_NAME_COMBO_ID);
+    if (field == nullptr)
+        field = findDescendant(dialog, FILE_NAME_EDIT_ID);
+    HWND edit = field;
+    if (field != nullptr && windowClass(field) != L"Edit") {
+        edit = nullptr;
+        for (HWND inner : descendants(field))
+            if (windowClass(inner) == L"Edit")
+                edit = inner;
+    }
+    if (edit == nullptr)
+        return fail(EXIT_FAILED, "the file dialog has no file name field");
+    if (options.flag(L"print-name"))
+        printLine(windowText(edit));
+    if (options.flag(L"cancel"))
+        return press(dialog, IDCANCEL, deadline);
+    if (!setWindowText(edit, *path, deadline.remaining()))
+        return fail(EXIT_FAILED, "could not set the file name field");
+    HWND button = GetDlgItem(dialog, IDOK);
+    if (!postCommand(dialog, IDOK, button))
+        return fail(EXIT_FAILED, "could not press the dialog's OK button");
+    // The dialog either closes or answers with a box of its own (file missing, overwrite?).
+    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+        for (HWND window : findWindows(WindowQuery{std::nullopt, L"#32770", {}, {}, true}))
+            if (GetWindow(window, GW_OWNER) == dialog)
+                return fail(EXIT_FAILED,
+                            "the file dialog answered: " + toUtf8(messageBoxText(window)));
+        if (deadline.passed())
+            return fail(EXIT_TIMED_OUT, "the file dialog did not close");
+        Sleep(50);
+    }
+    return EXIT_DONE;
+}
+
+namespace {
+
+struct PeriodItem {
+    std::wstring text;
+    DWORD_PTR days = 0;
+};
+
+struct PeriodList {
+    std::vector<PeriodItem> items;
+    DWORD_PTR selected = 0;
+};
+
+// The items of combo box 1014; nothing when the dialog stopped answering (it may be one that
+// was just ending).
+std::optional<PeriodList> readPeriods(HWND combo, DWORD timeout) {
+    PeriodList list;
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, timeout, &count) ||
+        !SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, timeout,
+                             &list.selected) ||
+        count > 1000)
+        return std::nullopt;
+    for (WPARAM i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        PeriodItem item;
+        if (!SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, timeout,
+                                 &length) ||
+            !SendMessageTimeoutW(combo, CB_GETITEMDATA, i, 0, SMTO_ABORTIFHUNG, timeout,
+                                 &item.days) ||
+            length > 4096)
+            return std::nullopt;
+        item.text.assign(static_cast<std::size_t>(length) + 1, L'\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.text.data()),
+                                 SMTO_ABORTIFHUNG, timeout, &copied))
+            return std::nullopt;
+        item.text.resize(std::min<std::size_t>(static_cast<std::size_t>(copied), length));
+        list.items.push_back(std::move(item));
+    }
+    return list;
+}
+
+} // namespace
+
+int commandSettings(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    const auto days = options.number(L"days");
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    const Deadline deadline(timeout);
+    HWND dialog = nullptr;
+    std::optional<PeriodList> periods;
+    while (!periods) {
+        dialog = waitForWindow(settingsDialogQuery(), deadline);
+        if (dialog == nullptr)
+            return fail(EXIT_TIMED_OUT, "no settings dialog appeared");
+        periods = readPeriods(GetDlgItem(dialog, SETTINGS_PERIOD_ID), 2000);
+        if (!periods && deadline.passed())
+            return fail(EXIT_TIMED_OUT, "the period list did not answer");
+        if (!periods)
+            Sleep(100);
+    }
+    printLine(windowText(dialog));
+    std::optional<WPARAM> wanted;
+    for (std::size_t i = 0; i < periods->items.size(); ++i) {
+        const PeriodItem& item = periods->items[i];
+        out((i == periods->selected ? "* " : "  ") + toUtf8(item.text) + "\t" +
+            std::to_string(item.days) + "\n");
+        if (days && static_cast<std::int64_t>(item.days) == *days)
+            wanted = i;
+    }
+    if (days) {
+        if (!wanted)
+            return fail(EXIT_FAILED, "no item has that number of days");
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(GetDlgItem(dialog, SETTINGS_PERIOD_ID), CB_SETCURSEL, *wanted, 0,
+                                 SMTO_ABORTIFHUNG, timeout, &result) ||
+            result != *wanted)
+            return fail(EXIT_FAILED, "could not select the item");
+    }
+    return finish(options, dialog, SETTINGS_OK_ID, SETTINGS_CANCEL_ID, deadline);
+}
+
+int commandExcluded(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    const Deadline deadline(timeout);
+    HWND dialog = waitForWindow(excludedDialogQuery(), deadline);
+    if (dialog == nullptr)
+        return fail(EXIT_TIMED_OUT, "no excluded-files dialog appeared");
+    printLine(windowText(dialog));
+    printLine(windowText(GetDlgItem(dialog, EXCLUDED_TEXT_ID)));
+    return finish(options, dialog, EXCLUDED_CLOSE_ID, EXCLUDED_CLOSE_ID, deadline);
+}
+
+int commandAbout(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    const Deadline deadline(timeout);
+    HWND dialog = waitForWindow(aboutDialogQuery(), deadline);
+    if (dialog == nullptr)
+        return fail(EXIT_TIMED_OUT, "no about dialog appeared");
+    for (HWND child : descendants(dialog))
+        printLine(windowText(child));
+    return finish(options, dialog, ABOUT_OK_ID, ABOUT_OK_ID, deadline);
+}
+
+} // namespace kpv::automation

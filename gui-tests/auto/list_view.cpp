@@ -1,0 +1,136 @@
+#include "gui-tests/auto/list_view.h"
+
+#include "gui-tests/auto/remote_memory.h"
+
+#include <commctrl.h>
+
+namespace kpv::automation {
+
+namespace {
+
+constexpr DWORD ANSWER_TIMEOUT_MS = 10000;
+constexpr std::size_t TEXT_CHARS = 4096;
+constexpr std::size_t TEXT_OFFSET = 1024; // room for the item record before the text
+
+std::optional<LRESULT> send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS,
+                             &result))
+        return std::nullopt;
+    return static_cast<LRESULT>(result);
+}
+
+std::optional<int> columnCount(HWND listView) {
+    const auto header = send(listView, LVM_GETHEADER, 0, 0);
+    if (!header || *header == 0)
+        return std::nullopt;
+    const auto count = send(reinterpret_cast<HWND>(*header), HDM_GETITEMCOUNT, 0, 0);
+    if (!count || *count < 0)
+        return std::nullopt;
+    return static_cast<int>(*count);
+}
+
+std::optional<std::wstring> readRemoteText(const RemoteBuffer& remote) {
+    std::wstring text(TEXT_CHARS, L'\0');
+    if (!remote.read(TEXT_OFFSET, text.data(), TEXT_CHARS * sizeof(wchar_t)))
+        return std::nullopt;
+    text.resize(text.find(L'\0') == std::wstring::npos ? TEXT_CHARS - 1 : text.find(L'\0'));
+    return text;
+}
+
+} // namespace
+
+std::optional<std::vector<ListRow>> readRows(HWND listView) {
+    const auto columns = columnCount(listView);
+    const auto count = send(listView, LVM_GETITEMCOUNT, 0, 0);
+    if (!columns || !count || *count < 0)
+        return std::nullopt;
+    auto remote = RemoteBuffer::allocate(listView, TEXT_OFFSET + TEXT_CHARS * sizeof(wchar_t));
+    if (!remote)
+        return std::nullopt;
+
+    std::vector<ListRow> rows;
+    for (int row = 0; row < *count; ++row) {
+        ListRow entry;
+        for (int column = 0; column < *columns; ++column) {
+            LVITEMW item{};
+            item.mask = LVIF_TEXT | (column == 0 ? LVIF_PARAM | LVIF_STATE : 0u);
+            item.iItem = row;
+            item.iSubItem = column;
+            item.stateMask = LVIS_SELECTED;
+            item.pszText = reinterpret_cast<LPWSTR>(remote->at(TEXT_OFFSET));
+            item.cchTextMax = static_cast<int>(TEXT_CHARS);
+            const wchar_t empty = L'\0';
+            if (!remote->write(TEXT_OFFSET, &empty, sizeof empty) ||
+                !remote->write(0, &item, sizeof item))
+                return std::nullopt;
+            const auto ok = send(listView, LVM_GETITEMW, 0, remote->at(0));
+            if (!ok)
+                return std::nullopt;
+            LVITEMW answer{};
+            if (!remote->read(0, &answer, sizeof answer))
+                return std::nullopt;
+            // A list view that pointed pszText at storage of its own is not handled: report
+            // failure rather than a wrong text.
+            if (answer.pszText != item.pszText)
+                return std::nullopt;
+            auto text = readRemoteText(*remote);
+            if (!text)
+                return std::nullopt;
+            if (column == 0) {
+                entry.itemData = answer.lParam;
+                entry.selected = (answer.state & LVIS_SELECTED) != 0;
+            }
+            entry.columns.push_back(std::move(*text));
+        }
+        rows.push_back(std::move(entry));
+    }
+    return rows;
+}
+
+std::optional<std::vector<std::wstring>> readHeaders(HWND listView) {
+    const auto header = send(listView, LVM_GETHEADER, 0, 0);
+    const auto columns = columnCount(listView);
+    if (!header || !columns)
+        return std::nullopt;
+    HWND headerWindow = reinterpret_cast<HWND>(*header);
+    auto remote = RemoteBuffer::allocate(listView, TEXT_OFFSET + TEXT_CHARS * sizeof(wchar_t));
+    if (!remote)
+        return std::nullopt;
+    std::vector<std::wstring> headers;
+    for (int column = 0; column < *columns; ++column) {
+        HDITEMW item{};
+        item.mask = HDI_TEXT;
+        item.pszText = reinterpret_cast<LPWSTR>(remote->at(TEXT_OFFSET));
+        item.cchTextMax = static_cast<int>(TEXT_CHARS);
+        const wchar_t empty = L'\0';
+        if (!remote->write(TEXT_OFFSET, &empty, sizeof empty) ||
+            !remote->write(0, &item, sizeof item))
+            return std::nullopt;
+        const auto ok =
+            send(headerWindow, HDM_GETITEMW, static_cast<WPARAM>(column), remote->at(0));
+        if (!ok || *ok == 0)
+            return std::nullopt;
+        auto text = readRemoteText(*remote);
+        if (!text)
+            return std::nullopt;
+        headers.push_back(std::move(*text));
+    }
+    return headers;
+}
+
+bool selectRow(HWND listView, int index) {
+    auto remote = RemoteBuffer::allocate(listView, sizeof(LVITEMW));
+    if (!remote)
+        return false;
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = index >= 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0u;
+    if (!remote->write(0, &item, sizeof item))
+        return false;
+    const WPARAM which = index >= 0 ? static_cast<WPARAM>(index) : static_cast<WPARAM>(-1);
+    const auto ok = send(listView, LVM_SETITEMSTATE, which, remote->at(0));
+    return ok && *ok != 0;
+}
+
+} // namespace kpv::automation
