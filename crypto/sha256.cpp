@@ -30,18 +30,23 @@ std::uint32_t loadBigEndian(const std::uint8_t* p) {
 }
 
 // One round. The caller rotates the roles of the eight working variables instead of moving
-// them, so only d and h are written.
-inline void round(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t& d,
-                  std::uint32_t e, std::uint32_t f, std::uint32_t g, std::uint32_t& h,
-                  std::uint32_t constantPlusWord) {
-    const std::uint32_t t1 =
-        h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + (g ^ (e & (f ^ g))) + constantPlusWord;
+// them, so only d and h are written. The sums are grouped so that the terms depending on the
+// previous round's e and a are added last, which shortens the dependency chain per round.
+[[gnu::always_inline]] inline void round(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                         std::uint32_t& d, std::uint32_t e, std::uint32_t f,
+                                         std::uint32_t g, std::uint32_t& h,
+                                         std::uint32_t constantPlusWord) {
+    const std::uint32_t sigma1 = rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25);
+    const std::uint32_t choose = g ^ (e & (f ^ g));
+    const std::uint32_t sigma0 = rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22);
+    const std::uint32_t majority = b ^ ((a ^ b) & (b ^ c));
+    const std::uint32_t t1 = sigma1 + (choose + (h + constantPlusWord));
     d += t1;
-    h = t1 + (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) | (c & (a | b)));
+    h = t1 + (sigma0 + majority);
 }
 
 // Message word i (i >= 16) in a 16-word ring.
-inline std::uint32_t expand(std::uint32_t* w, unsigned i) {
+[[gnu::always_inline]] inline std::uint32_t expand(std::uint32_t* w, unsigned i) {
     const std::uint32_t w15 = w[(i - 15) & 15];
     const std::uint32_t w2 = w[(i - 2) & 15];
     w[i & 15] += (rotr(w2, 17) ^ rotr(w2, 19) ^ (w2 >> 10)) + w[(i - 7) & 15] +
@@ -49,18 +54,14 @@ inline std::uint32_t expand(std::uint32_t* w, unsigned i) {
     return w[i & 15];
 }
 
-// Sixteen rounds starting at round `first`; rounds 0..15 take the words as loaded.
+// Sixteen rounds starting at round `first`; rounds 0..15 take the words as loaded. Inlined so
+// that the working variables stay in registers.
 template <bool LOADED>
-inline void sixteenRounds(std::uint32_t* v, std::uint32_t* w, unsigned first) {
+[[gnu::always_inline]] inline void
+sixteenRounds(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c, std::uint32_t& d,
+              std::uint32_t& e, std::uint32_t& f, std::uint32_t& g, std::uint32_t& h,
+              std::uint32_t* w, unsigned first) {
     const std::uint32_t* k = ROUND_CONSTANTS + first;
-    std::uint32_t& a = v[0];
-    std::uint32_t& b = v[1];
-    std::uint32_t& c = v[2];
-    std::uint32_t& d = v[3];
-    std::uint32_t& e = v[4];
-    std::uint32_t& f = v[5];
-    std::uint32_t& g = v[6];
-    std::uint32_t& h = v[7];
     auto word = [&](unsigned j) { return LOADED ? w[j] : expand(w, first + j); };
     round(a, b, c, d, e, f, g, h, k[0] + word(0));
     round(h, a, b, c, d, e, f, g, k[1] + word(1));
@@ -84,20 +85,25 @@ inline void sixteenRounds(std::uint32_t* v, std::uint32_t* w, unsigned first) {
 // before returning.
 void compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
     std::uint32_t w[16];
-    std::uint32_t v[8];
     for (; count > 0; --count, blocks += SHA256_BLOCK_SIZE) {
         for (unsigned i = 0; i < 16; ++i)
             w[i] = loadBigEndian(blocks + 4 * i);
-        std::memcpy(v, state, sizeof v);
-        sixteenRounds<true>(v, w, 0);
-        sixteenRounds<false>(v, w, 16);
-        sixteenRounds<false>(v, w, 32);
-        sixteenRounds<false>(v, w, 48);
-        for (unsigned i = 0; i < 8; ++i)
-            state[i] += v[i];
+        std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+        std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+        sixteenRounds<true>(a, b, c, d, e, f, g, h, w, 0);
+        sixteenRounds<false>(a, b, c, d, e, f, g, h, w, 16);
+        sixteenRounds<false>(a, b, c, d, e, f, g, h, w, 32);
+        sixteenRounds<false>(a, b, c, d, e, f, g, h, w, 48);
+        state[0] += a;
+        state[1] += b;
+        state[2] += c;
+        state[3] += d;
+        state[4] += e;
+        state[5] += f;
+        state[6] += g;
+        state[7] += h;
     }
     secureWipe(w, sizeof w);
-    secureWipe(v, sizeof v);
 }
 
 } // namespace
