@@ -1,0 +1,2 @@
+kpv_add_fuzzer(sealed_status_fuzz SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/sealed_status_fuzz.cpp
+  LIBS kpv_crypto)
