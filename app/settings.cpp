@@ -1,0 +1,44 @@
+#include "app/settings.h"
+
+#include "core/data_file.h"
+
+namespace kpv {
+namespace {
+constexpr const char* SETTINGS_FILE = "settings.bin";
+constexpr std::uint32_t SECONDS_PER_DAY = 86400;
+constexpr std::uint16_t DEFAULT_DAYS = 3;
+} // namespace
+
+const SettingsItem SETTINGS_ITEMS[SETTINGS_ITEM_COUNT] = {
+    {"1 dag", 1},    {"2 dagar", 2},  {"3 dagar", 3},   {"5 dagar", 5},
+    {"7 dagar", 7},  {"10 dagar", 10}, {"15 dagar", 15},
+};
+
+std::uint16_t loadWarningDays() {
+    RecordStream settings;
+    (void)loadDataFile(SETTINGS_FILE, settings); // a file that does not load reads as empty
+    return settings.length() >= 2 ? settings.readU16() : 0;
+}
+
+std::uint32_t warningPeriodSeconds(std::uint16_t days) {
+    return (days != 0 ? days : DEFAULT_DAYS) * SECONDS_PER_DAY;
+}
+
+int initialSettingsSelection() {
+    const std::uint16_t days = loadWarningDays();
+    for (int i = 0; i < SETTINGS_ITEM_COUNT; ++i)
+        if (SETTINGS_ITEMS[i].days == days)
+            return i;
+    for (int i = 0; i < SETTINGS_ITEM_COUNT; ++i)
+        if (SETTINGS_ITEMS[i].days == DEFAULT_DAYS)
+            return i;
+    return 0;
+}
+
+void saveWarningDays(std::uint16_t days) {
+    RecordStream settings;
+    settings.appendU16(days);
+    (void)saveDataFile(SETTINGS_FILE, settings);
+}
+
+} // namespace kpv

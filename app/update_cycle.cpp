@@ -1,0 +1,73 @@
+#include "app/update_cycle.h"
+
+#include "accounts/account_list_file.h"
+#include "app/outdated_check.h"
+#include "net/frame.h"
+#include "net/server_connection.h"
+#include "status/management_act.h"
+
+#include <memory>
+
+namespace kpv {
+namespace {
+
+// The request's count field has 16 bits; a longer list cannot be asked for in one request.
+constexpr std::uint32_t MAX_REQUEST_ACCOUNTS = 0xFFFF;
+
+// Sends the request with the action and waits for the whole exchange; false when refused.
+bool exchange(Client& client, const RecordStream& request, const AccountIdList& ids,
+              const BufferList& keys, const BufferList& names, bool automatic) {
+    std::unique_ptr<SendAction> action = std::make_unique<ManagementAct>(
+        client.ui, static_cast<std::int32_t>(ids.length()), ids, keys, names,
+        &client.excludedIds, &client.excludedTexts, automatic);
+    if (!client.connection.queueAction(action, request))
+        return false;
+    (void)client.connection.runExchange(); // failures were reported by the action
+    return true;
+}
+
+} // namespace
+
+void updateStatus(Client& client, bool automatic) {
+    client.ui.clearRows();
+    client.excludedIds.clear();
+    client.excludedTexts.clear();
+
+    RecordStream request;
+    beginFrame(request);
+    writeMessageType(request, MSG_STATUS_REQUEST);
+    writeHeaderParam1(request, 0);
+    writeHeaderParam2(request, 1);
+
+    AccountIdList ids;
+    BufferList keys;
+    BufferList names;
+    loadAccountList(ids, keys, names);
+    const std::uint32_t count = ids.length();
+    if (count == 0)
+        return;
+    if (count > MAX_REQUEST_ACCOUNTS) {
+        if (!automatic)
+            client.ui.showMessage("Fel: Listan har fler än 65535 konton och kan inte skickas "
+                                  "till servern.",
+                                  MessageKind::Error);
+        if (automatic)
+            checkOutdated(client);
+        return;
+    }
+    request.appendU16(count);
+    writeFrameLength(request);
+
+    RecordStream idBlock;
+    for (std::uint32_t i = 0; i < count; ++i)
+        idBlock.appendU32(ids[i]);
+    request.appendBlob(idBlock.contents);
+    writeFrameLength(request);
+
+    if (!exchange(client, request, ids, keys, names, automatic))
+        client.ui.showMessage("Kunde inte skicka data till servern.", MessageKind::Error);
+    if (automatic)
+        checkOutdated(client);
+}
+
+} // namespace kpv

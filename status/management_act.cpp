@@ -1,0 +1,99 @@
+#include "status/management_act.h"
+
+#include "core/data_file.h"
+#include "crypto/sealed_status.h"
+#include "net/frame.h"
+#include "status/status_row.h"
+
+#include <utility>
+
+namespace kpv {
+namespace {
+
+std::uint64_t joinHalves(std::uint32_t high, std::uint32_t low) {
+    return (std::uint64_t(high) << 32) | low;
+}
+
+// Each excluded name ends with one terminating byte, dropped here; every name gets CR LF and
+// the text one final zero byte. Names past the end of the plaintext do not exist: a count the
+// plaintext cannot hold stops there instead of producing billions of empty lines.
+SecureBuffer excludedFilesText(RecordStream& plaintext, std::uint32_t excludedCount) {
+    static const std::uint8_t LINE_END[2] = {0x0D, 0x0A};
+    SecureBuffer text;
+    for (std::uint32_t i = 0; i < excludedCount && !plaintext.exhausted(); ++i) {
+        SecureBuffer name = plaintext.readBlob();
+        name.dropBack(1);
+        name.append(LINE_END, 2);
+        text.append(name);
+    }
+    text.appendZeros(1);
+    return text;
+}
+
+} // namespace
+
+ManagementAct::ManagementAct(UserInterface& ui_, std::int32_t accountCount_,
+                             const AccountIdList& accountIds_, const BufferList& accountKeys_,
+                             BufferList accountNames_, AccountIdList* excludedIds_,
+                             BufferList* excludedTexts_, bool quiet_)
+    : ui(ui_), accountCount(accountCount_), accountIds(accountIds_), accountKeys(accountKeys_),
+      accountNames(std::move(accountNames_)), excludedIds(excludedIds_),
+      excludedTexts(excludedTexts_), quiet(quiet_) {}
+
+bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
+                                std::uint8_t& /*longIdle*/) {
+    const SecureBuffer& frame = reply.contents;
+    if (!isCompleteFrame(frame) || frame.length() < 10 ||
+        (frame.data()[8] | (frame.data()[9] << 8)) != MSG_STATUS_REPLY)
+        return true;
+
+    ui.clearRows();
+    RecordStream statusList(reply.readBlob());
+    RecordStream timeList;
+    timeList.appendU16(static_cast<std::uint32_t>(accountCount));
+
+    for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(accountCount); ++i) {
+        SecureBuffer sealedStatus = statusList.readBlob();
+        const SecureBuffer statusTag = statusList.readBlob();
+        const std::uint32_t diskSpaceHigh = statusList.readU32();
+        const std::uint32_t diskSpaceLow = statusList.readU32();
+        const std::uint32_t storedCopies = statusList.readU32();
+        const std::uint32_t copiesMade = statusList.readU32();
+
+        StatusRow row;
+        row.name = accountNames[i];
+        row.accountId = accountIds[i];
+        if (sealedStatus.empty() || statusTag.empty() ||
+            !openSealedStatus(sealedStatus, accountKeys[i], statusTag)) {
+            insertStatusRow(*this, row);
+            continue;
+        }
+
+        RecordStream plaintext(std::move(sealedStatus));
+        (void)plaintext.readU16(); // two bytes the client does not interpret
+        row.lastCopyTime = plaintext.readU32();
+        row.fileCount = plaintext.readU32();
+        const std::uint32_t totalSizeHigh = plaintext.readU32();
+        const std::uint32_t totalSizeLow = plaintext.readU32();
+        row.totalSize = joinHalves(totalSizeHigh, totalSizeLow);
+        row.excludedCount = plaintext.readU32();
+        row.copiesMade = copiesMade;
+        row.storedCopies = storedCopies;
+        row.diskSpace = joinHalves(diskSpaceHigh, diskSpaceLow);
+
+        excludedIds->append(row.accountId);
+        excludedTexts->append(excludedFilesText(plaintext, row.excludedCount));
+        timeList.appendU32(row.lastCopyTime);
+        insertStatusRow(*this, row);
+    }
+
+    (void)saveDataFile(TIME_LIST_FILE, timeList); // a file that cannot be written is skipped
+    return false;
+}
+
+void ManagementAct::onFailed(std::int32_t /*stage*/, std::int32_t /*error*/) {
+    if (!quiet)
+        ui.showMessage("Fel: Fick ingen kontakt med servern.", MessageKind::Error);
+}
+
+} // namespace kpv
