@@ -122,19 +122,19 @@ INT_PTR CALLBACK settingsProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
 } // namespace
 
 void showAboutDialog(HINSTANCE instance, HWND mainWindow) {
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, aboutProcedure,
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ABOUT), mainWindow, aboutProcedure,
                     reinterpret_cast<LPARAM>(mainWindow));
 }
 
 void showExcludedFilesDialog(HINSTANCE instance, HWND mainWindow, const Client& client,
                              std::uint32_t accountId) {
     ExcludedFilesRequest request{mainWindow, &client, accountId};
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_EXCLUDED_FILES), mainWindow,
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_EXCLUDED_FILES), mainWindow,
                     excludedFilesProcedure, reinterpret_cast<LPARAM>(&request));
 }
 
 void showSettingsDialog(HINSTANCE instance, HWND mainWindow) {
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETTINGS), mainWindow, settingsProcedure,
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SETTINGS), mainWindow, settingsProcedure,
                     reinterpret_cast<LPARAM>(mainWindow));
 }
 

@@ -65,7 +65,10 @@ POINT besideSelectedRow(HWND list) noexcept {
 } // namespace
 
 INT_PTR MainWindow::run() {
-    return DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr, procedure,
+    // Every dialog is run through the wide call: one made by the ANSI call creates its
+    // controls with the template's texts squeezed through the ANSI code page, which loses
+    // å, ä and ö under most code pages.
+    return DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr, procedure,
                            reinterpret_cast<LPARAM>(this));
 }
 
@@ -123,7 +126,7 @@ void MainWindow::initialise(HWND window) {
     // The first update runs before the window is shown: it appears with its rows.
     updateStatus(client_, false);
     SetTimer(window, UPDATE_TIMER, UPDATE_INTERVAL_MS, nullptr);
-    listMenu_.reset(LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_LIST_MENU)));
+    listMenu_.reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_LIST_MENU)));
     installTrayIcon();
     setWindowIcons();
 }

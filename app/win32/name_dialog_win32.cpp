@@ -64,7 +64,7 @@ INT_PTR CALLBACK nameDialogProcedure(HWND dialog, UINT message, WPARAM wParam, L
 } // namespace
 
 int Win32UserInterface::showNameDialog() {
-    INT_PTR result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_NAME), mainWindow_,
+    INT_PTR result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_NAME), mainWindow_,
                                      nameDialogProcedure, reinterpret_cast<LPARAM>(mainWindow_));
     return result == 1 ? 1 : 0;
 }

@@ -31,7 +31,7 @@ void MainWindow::installTrayIcon() {
     if (!Shell_NotifyIconA(NIM_ADD, &trayRecord_) && !Shell_NotifyIconA(NIM_MODIFY, &trayRecord_))
         ui_.showMessage("Kunde inte visa en NofifyIcon", MessageKind::Error);
     trayRecord_.hIcon = nullptr;
-    trayMenu_.reset(LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+    trayMenu_.reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_TRAY_MENU)));
 }
 
 void MainWindow::removeTrayIcon() noexcept {

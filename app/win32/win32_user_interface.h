@@ -2,9 +2,9 @@
 // The user-interface port on Win32: message boxes, file dialogs and the name dialog owned by
 // the main window, and the rows of its account list view (control 1002).
 //
-// Fixed texts arrive as UTF-8 and are shown through the wide-character calls, so they read
-// correctly under any ANSI code page; account names, paths and row texts are ANSI bytes and
-// go through the ANSI calls unchanged.
+// Fixed texts arrive as UTF-8 and are shown through the wide-character calls (and dialogs are
+// wide-character windows), so they read correctly under any ANSI code page; account names,
+// paths and row texts are ANSI bytes and go through the ANSI calls unchanged.
 #include "core/user_interface.h"
 
 #include <windows.h>
