@@ -161,6 +161,10 @@ TEST_CASE("kpv-keytool writes the files the client reads") {
     TempFolder folder;
     CHECK(runKeytool("account --id 7 --rlf seven.rlf --secret a1B2c3d4") == 0);
     CHECK(readFileBytes("seven.rlf") == hexBytes("0E000000 0000 07000000 04000000 a1b2c3d4"));
+    // Empty key material is written as asked (the client adds such an account, but never opens
+    // its status).
+    CHECK(runKeytool("account --id 3 --rlf empty.rlf --secret ''") == 0);
+    CHECK(readFileBytes("empty.rlf") == hexBytes("0A000000 0000 03000000 00000000"));
 
     // A fresh secret goes to the remote log file and to the server alike.
     REQUIRE(runKeytool("account --id 9 --rlf nine.rlf --accounts accounts.json --name 'Lagret – "

@@ -76,7 +76,8 @@ int accountCommand(int argc, char** argv) {
     bool haveId = false;
     std::string rlfPath;
     std::string accountsPath;
-    std::string secretHex;
+    std::string_view secretHex; // points into argv: no copy of the secret
+    bool secretGiven = false;
     std::uint64_t secretLength = 32;
     bool keepSecret = false;
     bool statusGiven = false;
@@ -120,6 +121,7 @@ int accountCommand(int argc, char** argv) {
                 accountsPath = value;
             } else if (option == "--secret") {
                 secretHex = value;
+                secretGiven = true;
             } else if (option == "--secret-length") {
                 secretLength = numberOf(32);
                 if (secretLength != 16 && secretLength != 24 && secretLength != 32)
@@ -170,7 +172,7 @@ int accountCommand(int argc, char** argv) {
         return usageError("--no-status cannot be combined with status values");
     if (status.contains("lastCopyTime") && status.contains("ageSeconds"))
         return usageError("give --last-copy or --age, not both");
-    if ((keepSecret ? 1 : 0) + (secretHex.empty() ? 0 : 1) > 1)
+    if ((keepSecret ? 1 : 0) + (secretGiven ? 1 : 0) > 1)
         return usageError("give --secret or --keep-secret, not both");
 
     std::string error;
@@ -179,7 +181,7 @@ int accountCommand(int argc, char** argv) {
             return usageError("--keep-secret needs --accounts");
         if (!secretFromAccountsFile(accountsPath, edit.id, edit.secret, error))
             return fail(error);
-    } else if (!secretHex.empty()) {
+    } else if (secretGiven) {
         if (!decodeHex(secretHex, edit.secret))
             return usageError("--secret is not hexadecimal");
     } else if (!fillRandom(static_cast<std::uint32_t>(secretLength), edit.secret)) {
