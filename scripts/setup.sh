@@ -8,6 +8,7 @@ packages=(
   doctest-dev libbenchmark-dev libssl-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64 wine wine64
   xvfb xdotool imagemagick nsis zip
+  libmagickcore-6.q16-6-extra
   python3 procps
 )
 
