@@ -15,6 +15,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -210,8 +211,12 @@ void StatusServer::run() {
         socklen_t peerLength = sizeof peer;
         UniqueFd socket(::accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer), &peerLength,
                                   SOCK_CLOEXEC));
-        if (!socket.valid())
+        if (!socket.valid()) {
+            // Out of descriptors, for instance: wait a little instead of spinning on poll.
+            if (!pause(stopRead_.get(), 50))
+                break;
             continue;
+        }
         reapWorkers(false);
         const std::string name = '#' + std::to_string(++connections) + ' ' + peerName(peer);
         if (workers_.size() >= config_.maxConnections) {
@@ -220,10 +225,20 @@ void StatusServer::run() {
         }
         auto worker = std::make_unique<Worker>();
         Worker* self = worker.get();
-        self->thread = std::thread([this, self, name, s = std::move(socket)]() mutable {
-            serve(std::move(s), name);
-            self->done = true;
-        });
+        try {
+            self->thread = std::thread([this, self, name, s = std::move(socket)]() mutable {
+                try {
+                    serve(std::move(s), name);
+                } catch (...) {
+                    // Memory exhaustion inside one connection ends that connection only.
+                    logLine(name + ": internal error, connection dropped");
+                }
+                self->done = true;
+            });
+        } catch (const std::system_error&) {
+            logLine(name + ": no thread for it, connection dropped");
+            continue;
+        }
         workers_.push_back(std::move(worker));
     }
     reapWorkers(true);
