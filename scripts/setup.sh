@@ -10,6 +10,7 @@ packages=(
   xvfb xdotool imagemagick nsis zip
   libmagickcore-6.q16-6-extra
   python3 procps
+  iproute2 locales util-linux
 )
 
 missing=()
