@@ -46,4 +46,7 @@ int commandSettings(Options& options);
 int commandExcluded(Options& options);
 int commandAbout(Options& options);
 
+int commandCodePage(Options& options);
+int commandMenus(Options& options);
+
 } // namespace kpv::automation

@@ -34,6 +34,8 @@ constexpr Command COMMANDS[] = {
     {L"settings", commandSettings},
     {L"excluded", commandExcluded},
     {L"about", commandAbout},
+    {L"codepage", commandCodePage},
+    {L"menus", commandMenus},
 };
 
 const std::vector<std::wstring> FLAGS = {L"ok",         L"cancel",     L"close",   L"none",
@@ -82,6 +84,10 @@ Dialogs and boxes (each waits for its window first):
   settings [--days N] [--ok|--cancel|--close]      prints caption and items, * = selected
   excluded [--close]                               prints caption and the text of edit 1011
   about [--close]
+System and module:
+  codepage            print the ANSI and OEM code pages and the user locale
+  menus --exe PATH ID...   print the items of menu resources of a module (menus of another
+                      process cannot be read from outside under Wine)
 Any window:
   wait-window | wait-gone | count-windows [--title T] [--class C] [--child ID]...
                       [--no-child ID]... [--hidden-too]

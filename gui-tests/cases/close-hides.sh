@@ -1,0 +1,31 @@
+# The close box, the button "Stäng" and the menu item "Stäng" hide the window; the process
+# keeps running; the tray icon's left button and "Öppna " bring it back.
+. "$(dirname "$0")/../lib.sh"
+
+start_client
+must wait-visible --timeout 30000
+
+must close
+must wait-hidden
+sleep 1
+client_running || fail "the client ended after the close box"
+must tray lbuttondown
+must wait-visible
+
+must command 1005
+must wait-hidden
+must command 40033
+must wait-visible
+
+must command 40035
+must wait-hidden
+must tray lbuttonup --settle
+auto visible
+expect_eq "$AUTO_RC" 4 "visibility after a button release (4 = hidden)"
+must tray lbuttondown
+must wait-visible
+expect_eq "$(message_boxes)" 0 "message boxes"
+
+must command 40034
+wait_client_exit 20
+expect_eq "$CLIENT_RC" 0 "exit code"

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Runs the GUI cases (gui-tests/cases/*.sh, or those named) against the real client under
+# Xvfb and Wine. One template Wine prefix is made per run; each case gets a fresh copy of it,
+# its own network namespace (its own port 55502) and a bounded time. Prints one line per case
+# and finally "N passed, M failed"; exits 1 when any case failed.
+#
+# Environment: KPV_CLIENT_EXE, KPV_AUTO_EXE (Windows programs), KPV_SERVER, KPV_KEYTOOL (Linux
+# tools), KPV_GUI_OUT (folder for prefixes and logs; default build/gui-tests),
+# KPV_GUI_CASE_SECONDS (time limit of one case, default 120).
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+
+for var in KPV_CLIENT_EXE KPV_AUTO_EXE KPV_SERVER KPV_KEYTOOL; do
+    if [ -z "${!var:-}" ] || [ ! -f "${!var}" ]; then
+        echo "run-all: $var must name an existing program" >&2
+        exit 2
+    fi
+    export "$var=$(realpath "${!var}")"
+done
+out=$(realpath -m "${KPV_GUI_OUT:-$root/build/gui-tests}")
+case_seconds=${KPV_GUI_CASE_SECONDS:-120}
+
+if [ $# -gt 0 ]; then
+    cases=()
+    for name in "$@"; do cases+=("$here/cases/${name%.sh}.sh"); done
+else
+    cases=("$here"/cases/*.sh)
+fi
+
+rm -rf "$out"
+mkdir -p "$out"
+xvfb_pid=
+prefixes=()
+
+cleanup() {
+    local prefix
+    for prefix in "${prefixes[@]}"; do
+        [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
+    done
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    for prefix in "${prefixes[@]}"; do rm -rf "$prefix"; done
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Wine links the prefix's user folders to the home folder, which CI may not name.
+export HOME=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
+export WINEDEBUG=-all
+# No Mono, no Gecko (they would be offered for download), no desktop menu entries.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# A POSIX rule: Wine's C runtime, its Win32 time calls and Linux all read it alike.
+export TZ='CET-1CEST,M3.5.0,M10.5.0/3'
+export LANG=C.UTF-8
+unset LC_ALL LC_CTYPE LC_MESSAGES LANGUAGE
+
+# Xvfb picks a free display and tells it through the descriptor.
+exec 3>"$out/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do
+    [ -s "$out/display" ] && break
+    sleep 0.1
+done
+[ -s "$out/display" ] || { echo "run-all: Xvfb did not start" >&2; exit 2; }
+export DISPLAY=":$(head -n1 "$out/display")"
+
+# A non-Swedish locale for the case that checks texts under another ANSI code page, built
+# into a folder of its own so the system's locales stay as they are.
+mkdir -p "$out/locale"
+if localedef -i ru_RU -f UTF-8 "$out/locale/ru_RU.UTF-8" >"$out/localedef.log" 2>&1; then
+    export KPV_RU_LOCPATH=$out/locale
+fi
+
+template=$out/template-prefix
+prefixes+=("$template")
+started=$(date +%s)
+if ! WINEPREFIX=$template timeout 180 wineboot -i >"$out/wineboot.log" 2>&1 ||
+    ! WINEPREFIX=$template timeout 60 wineserver -w; then
+    echo "run-all: the template Wine prefix could not be made (see $out/wineboot.log)" >&2
+    exit 2
+fi
+# Without a window manager Wine waits two seconds for one to withdraw every window it hides;
+# windows that Wine manages itself skip that wait (and get drawn with their title bars).
+WINEPREFIX=$template wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+    >>"$out/wineboot.log" 2>&1
+WINEPREFIX=$template timeout 60 wineserver -w
+echo "template prefix ready in $(($(date +%s) - started))s"
+
+# Each case in a network namespace of its own, when the system allows it.
+isolate=(unshare --net)
+if ! unshare --net true 2>/dev/null; then
+    isolate=()
+    echo "note: no network namespaces here; cases share port 55502 with the machine"
+fi
+
+passed=0
+failed=0
+for script in "${cases[@]}"; do
+    name=$(basename "$script" .sh)
+    case_dir=$out/$name
+    prefix=$case_dir/prefix
+    mkdir -p "$case_dir"
+    prefixes+=("$prefix")
+    cp -a "$template" "$prefix"
+    begin=$(date +%s%N)
+    KPV_CASE_DIR=$case_dir WINEPREFIX=$prefix \
+        timeout -k 10 "$case_seconds" "${isolate[@]}" bash "$script" \
+        >"$case_dir/stdout" 2>"$case_dir/stderr" </dev/null
+    rc=$?
+    tenths=$((($(date +%s%N) - begin) / 100000000))
+    seconds=$((tenths / 10)).$((tenths % 10))
+    if [ "$rc" -ne 0 ]; then
+        # A picture of the screen tells much about a case that went wrong.
+        import -display "$DISPLAY" -window root "$case_dir/screen.png" 2>/dev/null
+    fi
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null
+    WINEPREFIX=$prefix timeout 20 wineserver -w 2>/dev/null
+    # Keep the client's working folder for a look afterwards; the prefix is large.
+    cp -a "$prefix/drive_c/users/$(id -un)/AppData/Local/KPV_wd" "$case_dir/KPV_wd" 2>/dev/null
+    rm -rf "$prefix"
+    if [ "$rc" -eq 0 ]; then
+        passed=$((passed + 1))
+        echo "PASS $name (${seconds}s)"
+    else
+        failed=$((failed + 1))
+        reason=$(tail -n 3 "$case_dir/stderr" | tr '\n' ' ')
+        [ "$rc" -eq 124 ] && reason="timed out after ${case_seconds}s; $reason"
+        echo "FAIL $name (${seconds}s): $reason(log: $case_dir/case.log)"
+    fi
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
