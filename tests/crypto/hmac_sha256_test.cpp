@@ -1,6 +1,7 @@
 #include "crypto/hmac_sha256.h"
 #include "crypto_expected.h"
 #include "tests/crypto/hex.h"
+#include "tests/support/release_probe.h"
 
 #include <doctest/doctest.h>
 
@@ -109,4 +110,18 @@ TEST_CASE("hmac: a cancelled inner hash gives no tag") {
     mac.progress = &progress;
     CHECK(mac.compute(SecureBuffer::zeros(200)).empty());
     CHECK_FALSE(mac.verify(SecureBuffer::zeros(200), SecureBuffer::zeros(32)));
+}
+
+TEST_CASE("hmac: the pads and digests go back wiped") {
+    const SecureBuffer key = keyOf(32);
+    const SecureBuffer message = fromText("wiped");
+    kpv::test::ReleaseProbe probe;
+    {
+        HmacSha256 mac(key);
+        (void)mac.compute(message);
+    }
+    // Two 64-byte pads, the inner digest and the tag, at least.
+    CHECK(probe.blocksReleased() >= 4);
+    CHECK(probe.bytesReleased() >= 2 * 64 + 2 * 32);
+    CHECK(probe.dirtyBlocks() == 0);
 }

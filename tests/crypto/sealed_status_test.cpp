@@ -1,3 +1,4 @@
+#include "crypto/aes_cipher.h"
 #include "crypto/hmac_sha256.h"
 #include "crypto/key_bundle.h"
 #include "crypto/sealed_status.h"
@@ -207,12 +208,24 @@ TEST_CASE("sealed status: correctly tagged payloads that cannot be opened") {
     CHECK_FALSE(opens(SecureBuffer::ofBytes(IV, 10))); // shorter than the vector
     CHECK_FALSE(opens(SecureBuffer::ofBytes(IV, 16))); // the vector only
     CHECK_FALSE(opens(SecureBuffer::zeros(16 + 20)));  // not whole blocks
-    SecureBuffer payload = SecureBuffer::ofBytes(IV, 16);
-    payload.appendZeros(32);
-    // Whatever the ciphertext decrypts to, it opens only when its last byte is at most 16.
-    SecureBuffer probe = payload;
-    const bool opened = openSealedStatus(probe, secret, tagFor(payload, secret));
-    CHECK(opens(payload) == opened);
+    SUBCASE("a final padding byte above 16") {
+        const KeyBundle bundle = deriveKeyBundle(secret);
+        SecureBuffer key0;
+        REQUIRE(bundle.keyAt(0, key0));
+        auto sealedBlockEndingIn = [&](std::uint8_t last) {
+            SecureBuffer block = SecureBuffer::zeros(16);
+            block.data()[15] = last;
+            for (std::uint32_t i = 0; i < 16; ++i)
+                block.data()[i] ^= IV[i];
+            kpv::AesCipher(key0).encryptBlock(block.data());
+            SecureBuffer payload = SecureBuffer::ofBytes(IV, 16);
+            payload.append(block);
+            return payload;
+        };
+        CHECK(opens(sealedBlockEndingIn(16)));
+        CHECK_FALSE(opens(sealedBlockEndingIn(17)));
+        CHECK_FALSE(opens(sealedBlockEndingIn(255)));
+    }
 }
 
 TEST_CASE("sealed status: an empty record in a padding-only block") {
