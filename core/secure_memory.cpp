@@ -7,6 +7,8 @@ namespace kpv {
 namespace {
 ReleaseObserver releaseObserver = nullptr;
 unsigned allocationsToFail = 0;
+std::size_t liveBytes = 0;
+std::size_t peakBytes = 0;
 } // namespace
 
 void secureWipe(void* p, std::size_t n) noexcept {
@@ -25,7 +27,13 @@ void* secureMalloc(std::size_t n) noexcept {
         --allocationsToFail;
         return nullptr;
     }
-    return std::malloc(n);
+    void* block = std::malloc(n);
+    if (block != nullptr) {
+        liveBytes += n;
+        if (liveBytes > peakBytes)
+            peakBytes = liveBytes;
+    }
+    return block;
 }
 
 void secureFree(void* p, std::size_t n) noexcept {
@@ -34,11 +42,24 @@ void secureFree(void* p, std::size_t n) noexcept {
     secureWipe(p, n);
     if (releaseObserver != nullptr)
         releaseObserver(static_cast<const unsigned char*>(p), n);
+    liveBytes -= n;
     std::free(p);
 }
 
-void setReleaseObserver(ReleaseObserver observer) noexcept { releaseObserver = observer; }
+void setReleaseObserver(ReleaseObserver observer) noexcept {
+    releaseObserver = observer;
+}
 
-void failNextAllocations(unsigned count) noexcept { allocationsToFail = count; }
+SecureHeapUsage secureHeapUsage() noexcept {
+    return {liveBytes, peakBytes};
+}
+
+void resetSecureHeapPeak() noexcept {
+    peakBytes = liveBytes;
+}
+
+void failNextAllocations(unsigned count) noexcept {
+    allocationsToFail = count;
+}
 
 } // namespace kpv

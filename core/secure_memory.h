@@ -18,6 +18,15 @@ void secureFree(void* p, std::size_t n) noexcept;
 using ReleaseObserver = void (*)(const unsigned char* block, std::size_t size);
 void setReleaseObserver(ReleaseObserver observer) noexcept;
 
+// Bytes held in secure storage now, and the most held at once since the last reset. For
+// measuring memory in benchmarks; buffers count their whole block, spare capacity included.
+struct SecureHeapUsage {
+    std::size_t liveBytes;
+    std::size_t peakBytes;
+};
+SecureHeapUsage secureHeapUsage() noexcept;
+void resetSecureHeapPeak() noexcept;
+
 // Test seam: the next `count` calls of secureMalloc fail as if the heap were exhausted.
 void failNextAllocations(unsigned count) noexcept;
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
-  doctest-dev libbenchmark-dev libssl-dev nlohmann-json3-dev
+  doctest-dev libbenchmark-dev libssl-dev openssl nlohmann-json3-dev
   g++-mingw-w64-x86-64 wine wine64
   xvfb xdotool imagemagick nsis zip
   libmagickcore-6.q16-6-extra
