@@ -11,6 +11,11 @@ if(KPV_SANITIZE)
   target_link_options(kpv_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(KPV_FUZZ)
+  # Coverage feedback from every library, not only from the fuzz targets' own files.
+  target_compile_options(kpv_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 if(MINGW)
   # One self-contained exe: no libstdc++, libgcc or winpthread DLLs beside it.
   target_link_options(kpv_options INTERFACE -static -static-libgcc -static-libstdc++)
