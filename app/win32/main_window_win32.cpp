@@ -23,8 +23,10 @@ constexpr UINT UPDATE_INTERVAL_MS = 600000;
 
 struct Column {
     const char* utf8Header;
-    int width; // pixels
+    int width; // pixels at 96 DPI; scaled to the window's DPI
 };
+
+constexpr int BASE_DPI = 96;
 
 constexpr Column COLUMNS[STATUS_COLUMN_COUNT] = {
     {"Namn", 140},
@@ -60,6 +62,25 @@ POINT besideSelectedRow(HWND list) noexcept {
     }
     ClientToScreen(list, &at);
     return at;
+}
+
+// The window's DPI, per monitor where the system knows it. Looked up at run time: Windows 10
+// before 1607 lacks the call, and there the system DPI is the only one.
+int windowDpi(HWND window) noexcept {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (dpiForWindow != nullptr) {
+        UINT dpi = dpiForWindow(window);
+        if (dpi != 0)
+            return static_cast<int>(dpi);
+    }
+    int dpi = BASE_DPI;
+    if (HDC screen = GetDC(nullptr)) {
+        dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : BASE_DPI;
 }
 
 } // namespace
@@ -106,6 +127,9 @@ INT_PTR MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case KPV_ROWS_DONE:
         ui_.finishRows();
         return TRUE;
+    case WM_DPICHANGED:
+        rescaleColumns(LOWORD(wParam));
+        return FALSE; // the dialog manager moves and rescales the window and its controls
     default:
         break;
     }
@@ -131,19 +155,35 @@ void MainWindow::initialise(HWND window) {
     setWindowIcons();
 }
 
-void MainWindow::insertColumns() const {
+void MainWindow::insertColumns() {
     HWND list = GetDlgItem(window_, IDC_ACCOUNT_LIST);
+    dpi_ = windowDpi(window_);
     for (int i = 0; i < STATUS_COLUMN_COUNT; ++i) {
         std::wstring header = widenUtf8(COLUMNS[i].utf8Header);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.cx = COLUMNS[i].width;
+        column.cx = MulDiv(COLUMNS[i].width, dpi_, BASE_DPI);
         column.pszText = header.data();
         SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
                      reinterpret_cast<LPARAM>(&column));
     }
     // A mask of 0 replaces every extended style: the list has exactly these.
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_STYLE);
+}
+
+// Column widths are pixels, which the dialog manager does not rescale; the user's own widths
+// keep their proportion.
+void MainWindow::rescaleColumns(int dpi) {
+    if (dpi <= 0 || dpi == dpi_)
+        return;
+    HWND list = GetDlgItem(window_, IDC_ACCOUNT_LIST);
+    for (int i = 0; i < STATUS_COLUMN_COUNT; ++i) {
+        auto width =
+            static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i),
+                     MAKELPARAM(MulDiv(width, dpi, dpi_), 0));
+    }
+    dpi_ = dpi;
 }
 
 void MainWindow::setWindowIcons() {

@@ -28,7 +28,9 @@ class MainWindow {
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     void initialise(HWND window);
-    void insertColumns() const;
+    void insertColumns();
+    // dpi: the window's new dots per inch (WM_DPICHANGED).
+    void rescaleColumns(int dpi);
     void setWindowIcons();
     void onCommand(unsigned id);
     void onContextMenu(HWND source, LPARAM screenPoint) const;
@@ -47,6 +49,7 @@ class MainWindow {
     Win32UserInterface& ui_;
     HWND window_ = nullptr;
     UINT taskbarCreated_ = 0; // 0 until registered: no message has that id
+    int dpi_ = 96;            // the DPI the column widths were last set for
     UniqueMenu listMenu_;
     UniqueMenu trayMenu_;
     UniqueIcon smallIcon_; // the window's small icon; the large one is shared and not owned
