@@ -13,7 +13,7 @@ run_one() {
   name=$(basename "$exe")
   mkdir -p "$work/$name"
   [ -d "$root/fuzz/corpus/$name" ] && cp -r "$root/fuzz/corpus/$name/." "$work/$name/"
-  if "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
+  if "$exe" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 -print_final_stats=0 \
       -artifact_prefix="$work/$name-" "$work/$name" >"$work/$name.log" 2>&1; then
     echo "fuzz $name: clean after ${seconds}s ($(grep -c '' "$work/$name.log") log lines)"
   else
