@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the GUI cases (gui-tests/cases/*.sh, or those named) against the real client under
+# Runs the GUI cases (gui-tests/cases/*.sh, or those named or given by path) against the real client under
 # Xvfb and Wine. One template Wine prefix is made per run; each case gets a fresh copy of it,
 # its own network namespace (its own port 55502) and a bounded time. Prints one line per case
 # and finally "N passed, M failed"; exits 1 when any case failed.
@@ -23,7 +23,13 @@ case_seconds=${KPV_GUI_CASE_SECONDS:-120}
 
 if [ $# -gt 0 ]; then
     cases=()
-    for name in "$@"; do cases+=("$here/cases/${name%.sh}.sh"); done
+    for name in "$@"; do
+        if [ -f "$name" ]; then
+            cases+=("$(realpath "$name")")
+        else
+            cases+=("$here/cases/${name%.sh}.sh")
+        fi
+    done
 else
     cases=("$here"/cases/*.sh)
 fi

@@ -23,6 +23,7 @@ HWND mainWindow(const Deadline& deadline);
 WindowQuery queryFromOptions(Options& options);
 
 int commandRows(Options& options);
+int commandRowCount(Options& options);
 int commandHeaders(Options& options);
 int commandSelect(Options& options);
 int commandPostCommand(Options& options);

@@ -13,6 +13,7 @@ struct Command {
 
 constexpr Command COMMANDS[] = {
     {L"rows", commandRows},
+    {L"rowcount", commandRowCount},
     {L"headers", commandHeaders},
     {L"select", commandSelect},
     {L"command", commandPostCommand},
@@ -40,7 +41,7 @@ constexpr Command COMMANDS[] = {
 
 const std::vector<std::wstring> FLAGS = {L"ok",         L"cancel",     L"close",   L"none",
                                          L"settle",     L"hidden-too", L"buttons", L"owner",
-                                         L"foreground", L"print-name"};
+                                         L"foreground", L"print-name", L"time"};
 
 } // namespace
 
@@ -66,9 +67,11 @@ Main window (caption "Kopiavakt", list view 1002):
   rows [--count N] [--min N] [--contains T] [--lacks T]
                       wait until the rows are so, then print one row a line:
                       item data (account id), then every column, tab-separated
+  rowcount [--count N]  wait until the list holds N rows (any, without N); print the count
   headers             print the column headers
   select --id N | --row N | --none     select the row with that item data or index
-  command ID [--settle]                post WM_COMMAND ID
+  command ID [--settle | --time]       post WM_COMMAND ID; --time prints elapsed_ms until
+                                       the window's thread answers again
   post MSG [WPARAM [LPARAM]] [--settle] post any message
   timer | close [--settle]             post WM_TIMER (id 1) | WM_CLOSE
   tray lbuttondown|rbuttondown|lbuttonup|lbuttondblclk|N   post the tray callback 1084

@@ -4,6 +4,8 @@
 #include "gui-tests/auto/list_view.h"
 #include "gui-tests/auto/text.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 
 namespace kpv::automation {
@@ -41,10 +43,19 @@ int postToMain(Options& options, UINT message, WPARAM wParam, LPARAM lParam) {
     HWND window = mainWindow(Deadline(timeout));
     if (window == nullptr)
         return EXIT_TIMED_OUT;
+    const ULONGLONG posted = GetTickCount64();
     if (!PostMessageW(window, message, wParam, lParam))
         return fail(EXIT_FAILED, "could not post to the main window");
-    if (options.flag(L"settle") && !settle(window, timeout))
+    if (options.flag(L"time")) {
+        // Long enough for an idle thread to take the message, short against what is timed.
+        Sleep(20);
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result))
+            return fail(EXIT_TIMED_OUT, "the main window did not answer");
+        out("elapsed_ms " + std::to_string(GetTickCount64() - posted) + "\n");
+    } else if (options.flag(L"settle") && !settle(window, timeout)) {
         return fail(EXIT_TIMED_OUT, "the main window did not settle");
+    }
     return EXIT_DONE;
 }
 
@@ -88,6 +99,30 @@ int commandRows(Options& options) {
         text += rowLine(row) + "\n";
     out(text);
     return EXIT_DONE;
+}
+
+int commandRowCount(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    const auto count = options.number(L"count");
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    const Deadline deadline(timeout);
+    HWND window = mainWindow(deadline);
+    if (window == nullptr)
+        return EXIT_TIMED_OUT;
+    HWND list = listOf(window);
+    for (;;) {
+        DWORD_PTR rows = 0;
+        const bool answered = SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL,
+                                                  deadline.remaining() + 1, &rows) != 0;
+        if (answered && (!count || static_cast<std::int64_t>(rows) == *count)) {
+            out(std::to_string(rows) + "\n");
+            return EXIT_DONE;
+        }
+        if (deadline.passed())
+            return fail(EXIT_TIMED_OUT, "the row count did not reach the wanted number");
+        Sleep(20);
+    }
 }
 
 int commandHeaders(Options& options) {
