@@ -1,0 +1,23 @@
+#pragma once
+// The commands of kpv-install-check. Each takes the words after its name and returns the exit
+// code (console_win32.h); what it finds is printed one fact a line, "name value".
+#include "installer/check/console_win32.h"
+
+namespace kpv::installcheck {
+
+// The client (client_commands_win32.cpp).
+int commandMainWindow(const Options& options);
+int commandExitClient(const Options& options);
+int commandHideClient(const Options& options);
+int commandHoldLock(const Options& options);
+
+// The installer's wizard and message boxes (wizard_commands_win32.cpp).
+int commandBox(const Options& options);
+int commandFinish(const Options& options);
+
+// Files (file_facts_win32.cpp).
+int commandVersion(const Options& options);
+int commandManifest(const Options& options);
+int commandShortcut(const Options& options);
+
+} // namespace kpv::installcheck

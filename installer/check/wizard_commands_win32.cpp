@@ -1,0 +1,118 @@
+// Commands about the installer and uninstaller as a user meets them: their message boxes and
+// wizard pages.
+#include "installer/check/commands_win32.h"
+#include "installer/check/windows_win32.h"
+
+#include <string>
+
+namespace kpv::installcheck {
+
+namespace {
+
+constexpr ULONGLONG NEXT_INTERVAL_MS = 500;
+
+// The button id that answers a box: --press retry|cancel|ok, or 0 for none.
+int answerId(const Options& options, bool& known) {
+    const std::wstring press = options.value(L"--press").value_or(L"none");
+    known = true;
+    if (press == L"retry")
+        return IDRETRY;
+    if (press == L"cancel")
+        return IDCANCEL;
+    if (press == L"ok")
+        return IDOK;
+    known = press == L"none";
+    return 0;
+}
+
+// Clicks the wizard's Next or Install button when it is enabled; the wizard ignores a click
+// while a page is busy.
+void pressNext(HWND wizard, ULONGLONG& lastPress) {
+    HWND next = GetDlgItem(wizard, IDOK);
+    const ULONGLONG now = GetTickCount64();
+    if (next == nullptr || !IsWindowEnabled(next) || now - lastPress < NEXT_INTERVAL_MS)
+        return;
+    PostMessageW(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(next));
+    lastPress = now;
+}
+
+} // namespace
+
+// Waits for a message box captioned --caption whose text holds --contains, prints it as
+// "box <text>" and answers it with --press. With --next, clicks through the wizard of the same
+// caption meanwhile, so the box can be reached from the first page.
+int commandBox(const Options& options) {
+    const std::optional<std::wstring> caption = options.value(L"--caption");
+    const std::wstring wanted = options.value(L"--contains").value_or(L"");
+    bool known = false;
+    const int answer = answerId(options, known);
+    if (!caption || !known) {
+        printError("box needs --caption TEXT and --press retry|cancel|ok|none");
+        return EXIT_USAGE;
+    }
+    Deadline deadline(options.timeout());
+    ULONGLONG lastPress = 0;
+    for (;;) {
+        if (HWND box = findMessageBox(*caption)) {
+            const std::wstring text = controlText(findDescendant(box, MESSAGE_TEXT_ID));
+            if (text.find(wanted) != std::wstring::npos) {
+                printLine("box " + toUtf8(text));
+                if (answer == 0)
+                    return EXIT_OK;
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+                while (IsWindow(box)) {
+                    if (deadline.passed()) {
+                        printError("the box stays open");
+                        return EXIT_TIMEOUT;
+                    }
+                    Sleep(POLL_MS);
+                }
+                return EXIT_OK;
+            }
+        }
+        if (options.flag(L"--next"))
+            if (HWND wizard = findWizard(*caption))
+                pressNext(wizard, lastPress);
+        if (deadline.passed()) {
+            printError("no such message box");
+            return EXIT_TIMEOUT;
+        }
+        Sleep(POLL_MS);
+    }
+}
+
+// Waits for the wizard captioned --caption to reach its finish page, sets the page's "start
+// now" box to --run yes|no, clicks Finish and waits for the wizard to close.
+int commandFinish(const Options& options) {
+    const std::optional<std::wstring> caption = options.value(L"--caption");
+    const std::wstring run = options.value(L"--run").value_or(L"");
+    if (!caption || (run != L"yes" && run != L"no")) {
+        printError("finish needs --caption TEXT and --run yes|no");
+        return EXIT_USAGE;
+    }
+    Deadline deadline(options.timeout());
+    HWND wizard = nullptr;
+    HWND runBox = nullptr;
+    while ((wizard = findWizard(*caption)) == nullptr ||
+           (runBox = findDescendant(wizard, FINISH_RUN_BOX_ID)) == nullptr) {
+        if (deadline.passed()) {
+            printError("the wizard did not reach its finish page");
+            return EXIT_TIMEOUT;
+        }
+        Sleep(POLL_MS);
+    }
+    SendMessageW(runBox, BM_SETCHECK, run == L"yes" ? BST_CHECKED : BST_UNCHECKED, 0);
+    ULONGLONG lastPress = 0;
+    while (IsWindow(wizard)) {
+        pressNext(wizard, lastPress);
+        if (deadline.passed()) {
+            printError("the wizard stays open");
+            return EXIT_TIMEOUT;
+        }
+        Sleep(POLL_MS);
+    }
+    printLine("finished");
+    return EXIT_OK;
+}
+
+} // namespace kpv::installcheck

@@ -1,0 +1,460 @@
+#!/usr/bin/env bash
+# Tests of the installer, the uninstaller and the portable zip under Xvfb and Wine, as a user
+# meets them: silent and interactive installs, upgrades over a running client, uninstalls that
+# keep the user's data, the installed exe starting and showing its window (also at 144 DPI).
+#
+# Builds what it needs unless it is up to date: the installer, the zip and kpv-install-check
+# (the tool that looks at windows, shortcuts and version resources from inside Wine) from the
+# windows-release preset in build/windows-release, so the stripped exe that ships is the one
+# tested. KPV_INSTALLER_BUILD names another build folder (any Windows preset works).
+#
+# One template Wine prefix is made per run; each case gets a fresh copy of it, its own network
+# namespace where the system allows it (the client then reaches no server) and a bounded time
+# (KPV_INSTALLER_CASE_SECONDS, default 120). Logs go to build/installer-tests/<case>/ (or
+# KPV_INSTALLER_OUT). Extra arguments name single cases. Prints one line per case and
+# "N passed, M failed"; exits 1 when any case failed, 2 when it could not start.
+set -u
+cd "$(dirname "$0")/.."
+root=$PWD
+self=$root/scripts/installer-tests.sh
+
+# --- one case, run by the driver below in its own process ----------------------------------
+
+if [ "${1:-}" = "--case" ]; then
+    CASE=$2
+    WIN_USER=$(id -un)
+    USER_DIR=$WINEPREFIX/drive_c/users/$WIN_USER
+    LOCAL_DIR=$USER_DIR/AppData/Local
+    PROGRAMS_MENU="$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+    INSTALL_DIR=$LOCAL_DIR/Programs/Kopiavakt
+    INSTALL_WIN="C:\\users\\$WIN_USER\\AppData\\Local\\Programs\\Kopiavakt"
+    DATA_DIR=$LOCAL_DIR/KPV_wd
+    DATA_WIN="C:\\users\\$WIN_USER\\AppData\\Local\\KPV_wd"
+    START_LINK=$PROGRAMS_MENU/Kopiavakt.lnk
+    # Wine names the Startup folder "StartUp"; Windows compares names without case.
+    STARTUP_LINK=$PROGRAMS_MENU/StartUp/Kopiavakt.lnk
+    UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kopiavakt'
+    SETUP_CAPTION="Kopiavakt Installation"
+    STEP=0
+    CHECK_OUT=
+    CASE_START=$(date +%s%N)
+
+    log() {
+        local ms=$((($(date +%s%N) - CASE_START) / 1000000))
+        printf '%3d.%03d %s\n' $((ms / 1000)) $((ms % 1000)) "$*" >>"$CASE_DIR/case.log"
+    }
+    fail() {
+        log "FAILED: $*"
+        printf '%s\n' "$*" >&2
+        exit 1
+    }
+    trap 'wineserver -k 2>/dev/null' EXIT
+    ip link set lo up 2>/dev/null || true
+
+    # kpv-install-check; output (CR removed) in CHECK_OUT, returns its exit code.
+    check() {
+        STEP=$((STEP + 1))
+        local file=$CASE_DIR/check.$STEP
+        timeout 120 wine "$KPV_INSTALL_CHECK" "$@" >"$file.out" 2>"$file.err" </dev/null
+        local rc=$?
+        CHECK_OUT=$(tr -d '\r' <"$file.out")
+        log "check $* -> $rc"
+        sed 's/^/        /' "$file.out" "$file.err" >>"$CASE_DIR/case.log"
+        return $rc
+    }
+    must() { check "$@" || fail "kpv-install-check $1 exited $?: $(tr -d '\r' <"$CASE_DIR/check.$STEP.err")"; }
+
+    # Runs the installer (or another Windows program) to its end; exit code in RC.
+    run_wine() {
+        STEP=$((STEP + 1))
+        timeout 120 wine "$@" >"$CASE_DIR/wine.$STEP.out" 2>"$CASE_DIR/wine.$STEP.err" </dev/null
+        RC=$?
+        log "wine $* -> $RC"
+    }
+    install_silent() { run_wine "$KPV_SETUP" /S; }
+    # The uninstaller copies itself to the temporary folder and returns at once; the copy does
+    # the work. Waits for it and for every other process of the prefix.
+    uninstall_silent() {
+        run_wine "$INSTALL_DIR/uninstall.exe" /S
+        local i
+        for i in $(seq 300); do
+            [ -e "$INSTALL_DIR/uninstall.exe" ] || break
+            sleep 0.1
+        done
+        timeout 60 wineserver -w
+    }
+    start_client() { # Windows path of the exe
+        STEP=$((STEP + 1))
+        wine "$1" >"$CASE_DIR/client.$STEP.out" 2>"$CASE_DIR/client.$STEP.err" </dev/null &
+        log "client $1 started"
+    }
+
+    expect_eq() { [ "$1" = "$2" ] || fail "$3: got [$1], wanted [$2]"; }
+    expect_line() { printf '%s\n' "$1" | grep -qxF -- "$2" || fail "$3: no line [$2] in [$1]"; }
+    expect_file() { [ -f "$1" ] || fail "missing: $1"; }
+    expect_gone() { [ ! -e "$1" ] || fail "still there: $1"; }
+    # The value of one fact line "name value" of CHECK_OUT.
+    fact() { printf '%s\n' "$CHECK_OUT" | sed -n "s/^$1 //p" | head -n1; }
+
+    # A value of the uninstall entry, as "TYPE<TAB>DATA"; empty when the entry or value is missing.
+    reg_value() {
+        timeout 60 wine reg query "$UNINSTALL_KEY" /v "$1" >"$CASE_DIR/reg.out" 2>/dev/null </dev/null ||
+            return 0
+        tr -d '\r' <"$CASE_DIR/reg.out" |
+            awk -v name="$1" '$1 == name { type = $2; sub(/^ *[^ ]+ +[^ ]+ +/, ""); print type "\t" $0 }'
+    }
+    uninstall_entry_exists() {
+        timeout 60 wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1 </dev/null
+    }
+
+    # The change times of the installed files: any write changes them.
+    install_stamp() { stat -c '%n %Z %s' "$INSTALL_DIR"/* 2>/dev/null; }
+
+    # Files, shortcuts and the Apps entry of a complete install.
+    expect_installed() {
+        expect_file "$INSTALL_DIR/kopiavakt.exe"
+        expect_file "$INSTALL_DIR/uninstall.exe"
+        cmp -s "$INSTALL_DIR/kopiavakt.exe" "$KPV_CLIENT_EXE" || fail "the installed exe differs"
+        expect_file "$START_LINK"
+        must shortcut "$START_LINK"
+        expect_eq "$(fact target)" "$INSTALL_WIN\\kopiavakt.exe" "Start-menu shortcut target"
+        expect_eq "$(fact workdir)" "$INSTALL_WIN" "Start-menu shortcut folder"
+        expect_eq "$(fact icon)" "$INSTALL_WIN\\kopiavakt.exe,0" "Start-menu shortcut icon"
+        expect_eq "$(reg_value DisplayName)" "REG_SZ	Kopiavakt" "DisplayName"
+        expect_eq "$(reg_value DisplayVersion)" "REG_SZ	$KPV_VERSION" "DisplayVersion"
+        expect_eq "$(reg_value Publisher | cut -f1)" "REG_SZ" "Publisher"
+        [ -n "$(reg_value Publisher | cut -f2)" ] || fail "Publisher is empty"
+        expect_eq "$(reg_value InstallLocation)" "REG_SZ	$INSTALL_WIN" "InstallLocation"
+        expect_eq "$(reg_value UninstallString)" "REG_SZ	\"$INSTALL_WIN\\uninstall.exe\"" \
+            "UninstallString"
+        expect_eq "$(reg_value QuietUninstallString)" \
+            "REG_SZ	\"$INSTALL_WIN\\uninstall.exe\" /S" "QuietUninstallString"
+        expect_eq "$(reg_value DisplayIcon)" "REG_SZ	$INSTALL_WIN\\kopiavakt.exe,0" "DisplayIcon"
+        expect_eq "$(reg_value NoModify)" "REG_DWORD	0x1" "NoModify"
+        expect_eq "$(reg_value NoRepair)" "REG_DWORD	0x1" "NoRepair"
+        # Estimated size in KB: the exe and the uninstaller, give or take rounding.
+        local kb=$(($(reg_value EstimatedSize | cut -f2)))
+        local actual=$((($(stat -c %s "$INSTALL_DIR/kopiavakt.exe") + $(stat -c %s "$INSTALL_DIR/uninstall.exe")) / 1024))
+        [ "$kb" -ge $((actual - 2)) ] && [ "$kb" -le $((actual + 2)) ] ||
+            fail "EstimatedSize $kb KB, files $actual KB"
+    }
+
+    # Starts the installed exe as its shortcut does and checks its main window; leaves it running.
+    expect_client_window() { # dpi widths...
+        must shortcut "$START_LINK"
+        start_client "$(fact target)"
+        must main-window
+        expect_eq "$(fact dpi)" "$1" "the window's DPI"
+        expect_eq "$(fact columns)" "$2" "list column widths"
+        # Wine 8 reports the same DPI awareness for every other process's window, so the
+        # manifest's awareness is checked in its text (case install-silent), not here.
+        # Common Controls 6, from the side-by-side store, as the manifest asks.
+        fact comctl32 | grep -qi 'winsxs\\.*common-controls.*6\.0' ||
+            fail "comctl32 version 6 not loaded: $(fact comctl32)"
+    }
+
+    case_install_silent() {
+        install_silent
+        expect_eq "$RC" 0 "silent install exit code"
+        expect_installed
+        expect_file "$STARTUP_LINK"
+        must shortcut "$STARTUP_LINK"
+        expect_eq "$(fact target)" "$INSTALL_WIN\\kopiavakt.exe" "Startup shortcut target"
+
+        must version "$INSTALL_WIN\\kopiavakt.exe"
+        expect_eq "$(fact file-version)" "$KPV_VERSION.0" "file version"
+        expect_eq "$(fact product-version)" "$KPV_VERSION.0" "product version"
+        expect_line "$CHECK_OUT" "string ProductName Kopiavakt" "product name"
+        expect_line "$CHECK_OUT" "string ProductVersion $KPV_VERSION" "product version text"
+        expect_line "$CHECK_OUT" "string FileDescription Kopiavakt" "description"
+        printf '%s\n' "$CHECK_OUT" | grep -q '^string CompanyName .' || fail "no CompanyName"
+        must manifest "$INSTALL_WIN\\kopiavakt.exe"
+        for want in 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
+            'level="asInvoker"' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}' \
+            '>true/pm</dpiAware>' '>PerMonitorV2, PerMonitor</dpiAwareness>' \
+            "version=\"$KPV_VERSION.0\""; do
+            printf '%s' "$CHECK_OUT" | grep -qF -- "$want" || fail "manifest lacks $want"
+        done
+
+        expect_client_window 96 "140 125 85 95 120 140 140 100"
+        must exit-client
+        expect_eq "$(fact client-ended)" 0 "client exit code"
+    }
+
+    case_dpi_144() {
+        timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f \
+            >/dev/null 2>&1 </dev/null || fail "cannot set 144 DPI"
+        install_silent
+        expect_eq "$RC" 0 "silent install exit code"
+        # Every column 1.5 times as wide, rounded as MulDiv rounds.
+        expect_client_window 144 "210 188 128 143 180 210 210 150"
+        must exit-client
+    }
+
+    case_upgrade_running_silent() {
+        install_silent
+        expect_eq "$RC" 0 "first install"
+        expect_client_window 96 "140 125 85 95 120 140 140 100"
+        # Hidden in the tray it still counts as running.
+        must hide-client
+        local before
+        before=$(install_stamp)
+        install_silent
+        expect_eq "$RC" 3 "silent install over a running client"
+        expect_eq "$(install_stamp)" "$before" "installed files after the refused install"
+        run_wine "$INSTALL_DIR/uninstall.exe" /S "_?=$INSTALL_WIN"
+        expect_eq "$RC" 3 "silent uninstall of a running client"
+        expect_eq "$(install_stamp)" "$before" "installed files after the refused uninstall"
+        expect_file "$START_LINK"
+        uninstall_entry_exists || fail "the refused uninstall removed the Apps entry"
+        # The client was left alone and still runs; once it ends the upgrade goes through.
+        must exit-client
+        install_silent
+        expect_eq "$RC" 0 "silent install after the client ended"
+        expect_installed
+    }
+
+    case_lock_held() {
+        install_silent
+        expect_eq "$RC" 0 "first install"
+        # A client still starting holds its lock but has no window yet.
+        mkdir -p "$DATA_DIR"
+        STEP=$((STEP + 1))
+        local holder=$CASE_DIR/hold.$STEP.out
+        wine "$KPV_INSTALL_CHECK" hold-lock "$DATA_WIN\\file_mutex" --until "$DATA_WIN\\stop" \
+            --timeout 60000 >"$holder" 2>"$CASE_DIR/hold.$STEP.err" </dev/null &
+        local pid=$! i
+        for i in $(seq 200); do
+            grep -q holding "$holder" 2>/dev/null && break
+            sleep 0.1
+        done
+        grep -q holding "$holder" || fail "could not hold the lock file"
+        install_silent
+        expect_eq "$RC" 3 "silent install while the lock is held"
+        touch "$DATA_DIR/stop"
+        wait "$pid" || fail "the lock holder ended with $?"
+        rm -f "$DATA_DIR/stop"
+        install_silent
+        expect_eq "$RC" 0 "silent install once the lock is free (the file stays behind)"
+        expect_file "$DATA_DIR/file_mutex"
+    }
+
+    case_upgrade_interactive() {
+        install_silent
+        expect_eq "$RC" 0 "first install"
+        expect_client_window 96 "140 125 85 95 120 140 140 100"
+        STEP=$((STEP + 1))
+        local setup_rc=$CASE_DIR/setup.$STEP.rc
+        (
+            wine "$KPV_SETUP" >"$CASE_DIR/setup.$STEP.out" 2>"$CASE_DIR/setup.$STEP.err" </dev/null
+            echo $? >"$setup_rc"
+        ) &
+        # Next, Install: then the installer finds the client and asks.
+        must box --caption "$SETUP_CAPTION" --contains "Kopiavakt körs" --next --press none
+        # The user closes the client from its tray menu and retries.
+        must exit-client
+        must box --caption "$SETUP_CAPTION" --contains "Kopiavakt körs" --press retry
+        must finish --caption "$SETUP_CAPTION" --run yes
+        local i
+        for i in $(seq 300); do
+            [ -s "$setup_rc" ] && break
+            sleep 0.1
+        done
+        expect_eq "$(cat "$setup_rc" 2>/dev/null)" 0 "interactive installer exit code"
+        expect_installed
+        # "Starta Kopiavakt nu" on the finish page started the new client.
+        must main-window
+        must exit-client
+    }
+
+    case_keep_startup_choice() {
+        install_silent
+        expect_eq "$RC" 0 "first install"
+        expect_file "$STARTUP_LINK"
+        # The user takes Kopiavakt out of the Startup folder; an upgrade leaves it out.
+        rm -f "$STARTUP_LINK"
+        install_silent
+        expect_eq "$RC" 0 "upgrade"
+        expect_gone "$STARTUP_LINK"
+        expect_file "$START_LINK"
+    }
+
+    case_uninstall_keeps_data() {
+        install_silent
+        expect_eq "$RC" 0 "install"
+        expect_client_window 96 "140 125 85 95 120 140 140 100"
+        must exit-client
+        # The user's data, as the client leaves it, plus files it would keep there.
+        expect_file "$DATA_DIR/wnd.bin"
+        expect_file "$DATA_DIR/file_mutex"
+        head -c 300 /dev/urandom >"$DATA_DIR/account_list.bin"
+        printf '\004\000\000\000\003\000\000\000' >"$DATA_DIR/settings.bin"
+        local before
+        before=$(cd "$DATA_DIR" && sha256sum -- * | sort)
+        uninstall_silent
+        expect_gone "$INSTALL_DIR"
+        expect_gone "$START_LINK"
+        expect_gone "$STARTUP_LINK"
+        ! uninstall_entry_exists || fail "the Apps entry is still there"
+        expect_eq "$(cd "$DATA_DIR" && sha256sum -- * | sort)" "$before" "the data folder"
+        # Installing again finds the data where it was.
+        install_silent
+        expect_eq "$RC" 0 "install after uninstall"
+        expect_installed
+    }
+
+    case_portable_zip() {
+        local unpacked=$WINEPREFIX/drive_c/portable
+        mkdir -p "$unpacked"
+        python3 - "$KPV_ZIP" "$unpacked" "$KPV_VERSION" >"$CASE_DIR/zip.out" 2>&1 <<'PY' ||
+import sys, zipfile
+archive, target, version = sys.argv[1:]
+folder = f"Kopiavakt-{version}/"
+zip = zipfile.ZipFile(archive)
+files = sorted(n for n in zip.namelist() if not n.endswith("/"))
+wanted = sorted(folder + n for n in ("kopiavakt.exe", "README.md", "INSTALL.md", "LASMIG.txt"))
+if files != wanted:
+    sys.exit(f"zip holds {files}")
+text = zip.read(folder + "LASMIG.txt")
+if not text.startswith(b"\xef\xbb\xbf") or b"\n" in text.replace(b"\r\n", b""):
+    sys.exit("LASMIG.txt is not UTF-8 with CRLF line ends")
+if version.encode() not in text:
+    sys.exit("LASMIG.txt does not name the version")
+zip.extractall(target)
+PY
+            fail "zip: $(cat "$CASE_DIR/zip.out")"
+        local exe=$unpacked/Kopiavakt-$KPV_VERSION/kopiavakt.exe
+        cmp -s "$exe" "$KPV_CLIENT_EXE" || fail "the zip's exe differs from the built one"
+        start_client "C:\\portable\\Kopiavakt-$KPV_VERSION\\kopiavakt.exe"
+        must main-window
+        must exit-client
+        expect_gone "$INSTALL_DIR"
+    }
+
+    log "case $CASE"
+    "case_${CASE//-/_}"
+    log "passed"
+    exit 0
+fi
+
+# --- the driver -------------------------------------------------------------------------------
+
+ALL_CASES=(install-silent dpi-144 upgrade-running-silent lock-held upgrade-interactive
+    keep-startup-choice uninstall-keeps-data portable-zip)
+
+bash scripts/setup.sh || exit 2
+
+build=${KPV_INSTALLER_BUILD:-build/windows-release}
+out=$(realpath -m "${KPV_INSTALLER_OUT:-build/installer-tests}")
+case_seconds=${KPV_INSTALLER_CASE_SECONDS:-120}
+rm -rf "$out"
+mkdir -p "$out"
+
+if [ ! -f "$build/build.ninja" ]; then
+    cmake --preset windows-release -B "$build" >"$out/configure.log" 2>&1 || {
+        tail -n 30 "$out/configure.log" >&2
+        echo "installer-tests: configuring $build failed" >&2
+        exit 2
+    }
+fi
+cmake --build "$build" -j 2 --target kopiavakt-installer kopiavakt-zip kpv-install-check \
+    >"$out/build.log" 2>&1 || {
+    tail -n 30 "$out/build.log" >&2
+    echo "installer-tests: building in $build failed" >&2
+    exit 2
+}
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+export KPV_VERSION=$version
+export KPV_SETUP=$(realpath "$build/installer/kopiavakt-$version-setup.exe")
+export KPV_ZIP=$(realpath "$build/installer/kopiavakt-$version-portable.zip")
+export KPV_INSTALL_CHECK=$(realpath "$build/installer/kpv-install-check.exe")
+export KPV_CLIENT_EXE=$(realpath "$build/app/win32/kopiavakt.exe")
+
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=("${ALL_CASES[@]}")
+
+xvfb_pid=
+prefixes=()
+cleanup() {
+    local prefix
+    for prefix in "${prefixes[@]}"; do
+        [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
+    done
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    for prefix in "${prefixes[@]}"; do rm -rf "$prefix"; done
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+export HOME=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
+export WINEDEBUG=-all
+# No Mono or Gecko downloads; no desktop menu entries made from the installer's shortcuts.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export LANG=C.UTF-8
+unset LC_ALL LC_CTYPE LC_MESSAGES LANGUAGE
+
+exec 3>"$out/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do
+    [ -s "$out/display" ] && break
+    sleep 0.1
+done
+[ -s "$out/display" ] || { echo "installer-tests: Xvfb did not start" >&2; exit 2; }
+export DISPLAY=":$(head -n1 "$out/display")"
+
+template=$out/template-prefix
+prefixes+=("$template")
+started=$(date +%s)
+if ! WINEPREFIX=$template timeout 180 wineboot -i >"$out/wineboot.log" 2>&1 ||
+    ! WINEPREFIX=$template timeout 60 wineserver -w; then
+    echo "installer-tests: the template Wine prefix could not be made (see $out/wineboot.log)" >&2
+    exit 2
+fi
+# Without a window manager Wine waits for one to withdraw every hidden window; windows Wine
+# manages itself skip that wait.
+WINEPREFIX=$template wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+    >>"$out/wineboot.log" 2>&1 </dev/null
+WINEPREFIX=$template timeout 60 wineserver -w
+echo "template prefix ready in $(($(date +%s) - started))s"
+
+isolate=(unshare --net)
+if ! unshare --net true 2>/dev/null; then
+    isolate=()
+    echo "note: no network namespaces here; the client may reach a server on this machine"
+fi
+
+passed=0
+failed=0
+for name in "${cases[@]}"; do
+    case_dir=$out/$name
+    prefix=$case_dir/prefix
+    mkdir -p "$case_dir"
+    prefixes+=("$prefix")
+    cp -a "$template" "$prefix"
+    begin=$(date +%s%N)
+    CASE_DIR=$case_dir WINEPREFIX=$prefix \
+        timeout -k 10 "$case_seconds" "${isolate[@]}" bash "$self" --case "$name" \
+        >"$case_dir/stdout" 2>"$case_dir/stderr" </dev/null
+    rc=$?
+    tenths=$((($(date +%s%N) - begin) / 100000000))
+    if [ "$rc" -ne 0 ]; then
+        import -display "$DISPLAY" -window root "$case_dir/screen.png" 2>/dev/null
+    fi
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null
+    WINEPREFIX=$prefix timeout 20 wineserver -w 2>/dev/null
+    rm -rf "$prefix"
+    if [ "$rc" -eq 0 ]; then
+        passed=$((passed + 1))
+        echo "PASS $name ($((tenths / 10)).$((tenths % 10))s)"
+    else
+        failed=$((failed + 1))
+        reason=$(tail -n 3 "$case_dir/stderr" | tr '\n' ' ')
+        [ "$rc" -eq 124 ] && reason="timed out after ${case_seconds}s; $reason"
+        echo "FAIL $name: $reason(log: $case_dir/case.log)"
+    fi
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
