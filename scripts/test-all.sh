@@ -39,4 +39,9 @@ if [ -x scripts/gui-tests.sh ]; then
   bash scripts/gui-tests.sh
 fi
 
+if [ -x scripts/installer-tests.sh ]; then
+  step "installer, uninstaller and portable zip under Xvfb and Wine"
+  bash scripts/installer-tests.sh
+fi
+
 step "all checks passed"
