@@ -19,6 +19,12 @@ must wait-visible
 
 must command 40035
 must wait-hidden
+must command 40033
+must wait-visible
+
+# The frame's close box arrives as WM_SYSCOMMAND SC_CLOSE, which becomes WM_CLOSE.
+must post 0x0112 0xF060
+must wait-hidden
 must tray lbuttonup --settle
 auto visible
 expect_eq "$AUTO_RC" 4 "visibility after a button release (4 = hidden)"

@@ -13,7 +13,7 @@ must wait-hidden
 start_client
 wait_client_exit 30
 expect_eq "$CLIENT_RC" 1 "exit code of the second instance"
-must wait-visible
+must wait-visible --foreground
 kill -0 "$first" 2>/dev/null || fail "the first instance ended"
 must count-windows --title Kopiavakt --class '#32770' --child 1002 --hidden-too
 expect_eq "$AUTO_OUT" 1 "main windows"
