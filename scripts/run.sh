@@ -73,6 +73,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "run: making the Wine prefix $WINEPREFIX (once, about half a minute)"
     wineboot -i >"$run/wineboot.log" 2>&1
 fi
+# Debian's Wine does not find its own TrueType fonts (Tahoma for "MS Shell Dlg", Marlett for
+# the title bar's buttons) unless they are in the prefix's font folder.
+for font in /usr/share/wine/fonts/*.ttf; do
+    if [ -e "$font" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/${font##*/}" ]; then
+        cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
+done
 # Under Xvfb no window manager draws title bars: Wine then draws them itself.
 if [ -n "$headless" ]; then
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
