@@ -8,7 +8,7 @@ trap 'rm -f "$out"' EXIT
 for exe in "$dir"/*_bench; do
   [ -x "$exe" ] || continue
   echo "--- $(basename "$exe")"
-  "$exe" --benchmark_min_time=0.2 | tee -a "$out"
+  "$exe" --benchmark_min_time=0.2 --benchmark_color=false | tee -a "$out"
 done
 echo "--- summary"
 grep -E '^[A-Za-z0-9_]+ ours=' "$out" || true
