@@ -45,11 +45,14 @@ PY
         refresh+=("${AUTO_OUT#elapsed_ms }")
     done
     must rowcount --count "$count"
-    begin=$(now_ms)
-    must rows --count "$count" --timeout 600000
-    reading=$(($(now_ms) - begin))
+    reading="not measured"
+    if [ "$count" -le 1000 ]; then # reading is about 2 ms per cell from another process
+        begin=$(now_ms)
+        must rows --count "$count" --timeout 600000
+        reading="$(($(now_ms) - begin)) ms"
+    fi
     report "$count rows: start-up to all rows ${startup} ms; Uppdatera ${refresh[*]} ms;" \
-        "kpv-auto reading every row ${reading} ms"
+        "kpv-auto reading every row ${reading}"
 
     must command 40034
     wait_client_exit 60
