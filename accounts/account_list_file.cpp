@@ -30,8 +30,7 @@ RecordStream writeAccountList(const AccountIdList& accountIds, const BufferList&
     return content;
 }
 
-void loadAccountList(AccountIdList& accountIds, BufferList& accountKeys,
-                     BufferList& accountNames) {
+void loadAccountList(AccountIdList& accountIds, BufferList& accountKeys, BufferList& accountNames) {
     RecordStream content;
     if (loadDataFile(ACCOUNT_LIST_FILE, content))
         readAccountList(content, accountIds, accountKeys, accountNames);

@@ -21,8 +21,7 @@ RecordStream writeAccountList(const AccountIdList& accountIds, const BufferList&
 
 // Fills three empty lists from account_list.bin. A missing, unreadable or damaged file gives
 // fewer accounts (often none) and no report.
-void loadAccountList(AccountIdList& accountIds, BufferList& accountKeys,
-                     BufferList& accountNames);
+void loadAccountList(AccountIdList& accountIds, BufferList& accountKeys, BufferList& accountNames);
 
 // Replaces account_list.bin with the three lists. True when the file was written whole; on
 // false the previous file is still in place, unchanged. The lists are not changed.

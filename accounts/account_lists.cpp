@@ -2,7 +2,9 @@
 
 namespace kpv {
 namespace {
-[[noreturn]] void outOfRange() { throw 0; }
+[[noreturn]] void outOfRange() {
+    throw 0;
+}
 } // namespace
 
 std::uint32_t AccountIdList::operator[](std::uint32_t i) const {

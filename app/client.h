@@ -14,9 +14,9 @@ struct Client {
     UserInterface& ui;
     ServerConnection& connection;
     Clock& clock;
-    AccountIdList excludedIds;  // in step with excludedTexts
-    BufferList excludedTexts;   // each the CR LF separated excluded-file names, zero-terminated
-    bool warningShown = false;  // 1 while the outdated-backup warning is on screen
+    AccountIdList excludedIds; // in step with excludedTexts
+    BufferList excludedTexts;  // each the CR LF separated excluded-file names, zero-terminated
+    bool warningShown = false; // 1 while the outdated-backup warning is on screen
 };
 
 } // namespace kpv

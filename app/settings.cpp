@@ -10,8 +10,8 @@ constexpr std::uint16_t DEFAULT_DAYS = 3;
 } // namespace
 
 const SettingsItem SETTINGS_ITEMS[SETTINGS_ITEM_COUNT] = {
-    {"1 dag", 1},    {"2 dagar", 2},  {"3 dagar", 3},   {"5 dagar", 5},
-    {"7 dagar", 7},  {"10 dagar", 10}, {"15 dagar", 15},
+    {"1 dag", 1},   {"2 dagar", 2},   {"3 dagar", 3},   {"5 dagar", 5},
+    {"7 dagar", 7}, {"10 dagar", 10}, {"15 dagar", 15},
 };
 
 std::uint16_t loadWarningDays() {

@@ -18,8 +18,8 @@ constexpr std::uint32_t MAX_REQUEST_ACCOUNTS = 0xFFFF;
 bool exchange(Client& client, const RecordStream& request, const AccountIdList& ids,
               const BufferList& keys, const BufferList& names, bool automatic) {
     std::unique_ptr<SendAction> action = std::make_unique<ManagementAct>(
-        client.ui, static_cast<std::int32_t>(ids.length()), ids, keys, names,
-        &client.excludedIds, &client.excludedTexts, automatic);
+        client.ui, static_cast<std::int32_t>(ids.length()), ids, keys, names, &client.excludedIds,
+        &client.excludedTexts, automatic);
     if (!client.connection.queueAction(action, request))
         return false;
     (void)client.connection.runExchange(); // failures were reported by the action

@@ -17,8 +17,7 @@ bool saveDataFile(const char* name, RecordStream& stream) {
 
 bool saveDataFileDurably(const char* name, RecordStream& stream) {
     const std::string temporary = std::string(name) + ".tmp";
-    if (!saveDataFile(temporary.c_str(), stream) ||
-        !commitReplacement(temporary.c_str(), name)) {
+    if (!saveDataFile(temporary.c_str(), stream) || !commitReplacement(temporary.c_str(), name)) {
         std::remove(temporary.c_str());
         return false;
     }

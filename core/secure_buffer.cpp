@@ -15,7 +15,9 @@ constexpr std::uint32_t MIN_CAPACITY = 16;
 constexpr unsigned ALLOCATION_RETRIES = 5;
 
 // With no hook the process ends here: the exception is never caught.
-[[noreturn]] void fail() { throw 0; }
+[[noreturn]] void fail() {
+    throw 0;
+}
 
 void reportOverflow(std::uint32_t length, std::uint32_t added, std::uint32_t code) {
     if (installedHook == nullptr)
@@ -42,8 +44,12 @@ std::uint8_t* obtainFreshBlock(std::uint32_t n) {
 
 } // namespace
 
-void setBufferErrorHook(BufferErrorHook* hook) noexcept { installedHook = hook; }
-BufferErrorHook* bufferErrorHook() noexcept { return installedHook; }
+void setBufferErrorHook(BufferErrorHook* hook) noexcept {
+    installedHook = hook;
+}
+BufferErrorHook* bufferErrorHook() noexcept {
+    return installedHook;
+}
 
 SecureBuffer SecureBuffer::zeros(std::uint32_t n) {
     SecureBuffer result;
@@ -84,7 +90,9 @@ SecureBuffer SecureBuffer::concat(const SecureBuffer& a, const SecureBuffer& b) 
     return result;
 }
 
-SecureBuffer::SecureBuffer(const SecureBuffer& other) { assign(other); }
+SecureBuffer::SecureBuffer(const SecureBuffer& other) {
+    assign(other);
+}
 
 SecureBuffer& SecureBuffer::operator=(const SecureBuffer& other) {
     if (this != &other)
@@ -274,9 +282,13 @@ std::uint8_t& SecureBuffer::at(std::uint32_t i) {
     return bytes_[i];
 }
 
-std::uint8_t SecureBuffer::at(std::uint32_t i) const { return const_cast<SecureBuffer*>(this)->at(i); }
+std::uint8_t SecureBuffer::at(std::uint32_t i) const {
+    return const_cast<SecureBuffer*>(this)->at(i);
+}
 
-void SecureBuffer::setEmptyText() { allocate(1); }
+void SecureBuffer::setEmptyText() {
+    allocate(1);
+}
 
 void SecureBuffer::makePrintable() {
     if (length_ == 0) {

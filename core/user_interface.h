@@ -13,9 +13,9 @@ namespace kpv {
 
 // Every message box has the caption "Kopiavakt" and is owned by the main window.
 enum class MessageKind {
-    Error,           // OK button, no icon
-    Question,        // Yes and No buttons, warning icon
-    ExitQuestion,    // Yes and No buttons, no icon
+    Error,        // OK button, no icon
+    Question,     // Yes and No buttons, warning icon
+    ExitQuestion, // Yes and No buttons, no icon
 };
 
 enum class Answer { Ok, Yes, No };

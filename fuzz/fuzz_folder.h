@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 inline void enterFuzzFolder() {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("kpv-fuzz-" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("kpv-fuzz-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     std::filesystem::current_path(folder);
 }

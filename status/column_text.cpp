@@ -6,7 +6,9 @@
 namespace kpv {
 namespace {
 
-SecureBuffer textOf(const char* text) { return SecureBuffer::fromCString(text); }
+SecureBuffer textOf(const char* text) {
+    return SecureBuffer::fromCString(text);
+}
 
 bool toLocalTime(std::uint32_t seconds, std::tm& local) {
     const auto time = static_cast<std::time_t>(static_cast<std::int64_t>(seconds));

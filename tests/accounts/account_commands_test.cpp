@@ -166,8 +166,7 @@ TEST_CASE("renaming opens with the current name and acts on the first of equal i
     f.ui.messages.clear();
     f.ui.selectedId = 6;
     renameSelectedAccount(f.client);
-    CHECK(f.ui.messageTexts() ==
-          std::vector<std::string>{"Fel: Kunde inte byta namn på kontot."});
+    CHECK(f.ui.messageTexts() == std::vector<std::string>{"Fel: Kunde inte byta namn på kontot."});
 
     f.ui.messages.clear();
     f.ui.hasSelection = false;
@@ -183,9 +182,9 @@ TEST_CASE("an unreadable account list makes remove and rename fail without writi
     f.ui.answers = {Answer::Yes};
     removeSelectedAccount(f.client);
     renameSelectedAccount(f.client);
-    CHECK(f.ui.messageTexts() == std::vector<std::string>{
-                                     "Vill du verkligen ta bort det markerade kontot från Kopiavakt?",
-                                     "Fel: kunte inte ta bort konto.",
-                                     "Fel: Kunde inte byta namn på kontot."});
+    CHECK(f.ui.messageTexts() ==
+          std::vector<std::string>{"Vill du verkligen ta bort det markerade kontot från Kopiavakt?",
+                                   "Fel: kunte inte ta bort konto.",
+                                   "Fel: Kunde inte byta namn på kontot."});
     CHECK(test::readFileBytes("account_list.bin") == Bytes{50, 0, 0, 0, 1});
 }

@@ -26,7 +26,9 @@ struct Lists {
     bool save() const { return saveAccountList(ids, keys, names); }
 };
 
-Bytes contentOf(const SecureBuffer& b) { return {b.data(), b.data() + b.length()}; }
+Bytes contentOf(const SecureBuffer& b) {
+    return {b.data(), b.data() + b.length()};
+}
 
 } // namespace
 
@@ -54,8 +56,8 @@ TEST_CASE("one account is written as 25 bytes and read back") {
     Lists one;
     one.add(7, {0xA1, 0xA2, 0xA3}, {'A', 0});
     REQUIRE(one.save());
-    const Bytes expected{0x15, 0, 0, 0, 1, 0, 0, 0, 7, 0, 0, 0, 3, 0, 0, 0, 0xA1, 0xA2, 0xA3,
-                         2,    0, 0, 0, 'A', 0};
+    const Bytes expected{0x15, 0, 0, 0,    1,    0,    0, 0, 7, 0, 0,   0, 3,
+                         0,    0, 0, 0xA1, 0xA2, 0xA3, 2, 0, 0, 0, 'A', 0};
     CHECK(test::readFileBytes("account_list.bin") == expected);
 
     Lists loaded;
@@ -70,10 +72,10 @@ TEST_CASE("stored names are made printable on load and normalised on the next sa
     test::TempFolder folder;
     // Names: empty, 41 42 without a zero, 41 09 42 00.
     test::writeFileBytes("account_list.bin",
-                         {0x2E, 0, 0, 0, 3, 0, 0, 0,                     //
-                          1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,             //
-                          2, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0x41, 0x42, //
-                          3, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0x41, 0x09, 0x42, 0});
+                         {0x2E, 0, 0, 0, 3, 0, 0, 0,                         //
+                          1,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,             //
+                          2,    0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0x41, 0x42, //
+                          3,    0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0x41, 0x09, 0x42, 0});
     Lists lists;
     lists.load();
     REQUIRE(lists.names.length() == 3);
@@ -92,8 +94,8 @@ TEST_CASE("stored names are made printable on load and normalised on the next sa
 
 TEST_CASE("a count larger than the records present fills in empty accounts") {
     test::TempFolder folder;
-    test::writeFileBytes("account_list.bin", {0x15, 0, 0, 0, 3, 0, 0, 0, 7, 0, 0, 0, 3, 0, 0, 0,
-                                              0xA1, 0xA2, 0xA3, 2, 0, 0, 0, 'A', 0});
+    test::writeFileBytes("account_list.bin", {0x15, 0, 0, 0,    3,    0,    0, 0, 7, 0, 0,   0, 3,
+                                              0,    0, 0, 0xA1, 0xA2, 0xA3, 2, 0, 0, 0, 'A', 0});
     Lists lists;
     lists.load();
     REQUIRE(lists.ids.length() == 3);

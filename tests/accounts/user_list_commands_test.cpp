@@ -13,10 +13,12 @@ const std::string IMPORTED = "Användarlistan importerad från fil!";
 const std::string QUESTION =
     "VARNING! De användare som lagras i programmet kommer att skrivas över! Vill du fortsätta?";
 
-const Bytes ONE_ACCOUNT{0x15, 0, 0, 0, 1, 0, 0, 0, 7, 0, 0, 0, 3, 0, 0, 0, 0xA1, 0xA2, 0xA3,
-                        2,    0, 0, 0, 'A', 0};
+const Bytes ONE_ACCOUNT{0x15, 0, 0, 0,    1,    0,    0, 0, 7, 0, 0,   0, 3,
+                        0,    0, 0, 0xA1, 0xA2, 0xA3, 2, 0, 0, 0, 'A', 0};
 
-Bytes pathBytes(const SecureBuffer& b) { return {b.data(), b.data() + b.length()}; }
+Bytes pathBytes(const SecureBuffer& b) {
+    return {b.data(), b.data() + b.length()};
+}
 
 } // namespace
 
@@ -59,8 +61,8 @@ TEST_CASE("import replaces the list after a question, export then import round-t
     importUserList(f.client);
     CHECK(test::readFileBytes("account_list.bin") == ONE_ACCOUNT);
     // The update after the import has no server to reach.
-    CHECK(f.ui.messageTexts() == std::vector<std::string>{QUESTION, IMPORTED,
-                                                          "Fel: Fick ingen kontakt med servern."});
+    CHECK(f.ui.messageTexts() ==
+          std::vector<std::string>{QUESTION, IMPORTED, "Fel: Fick ingen kontakt med servern."});
 }
 
 TEST_CASE("import: an empty file is a valid empty list, a short one is refused") {
@@ -71,7 +73,8 @@ TEST_CASE("import: an empty file is a valid empty list, a short one is refused")
     f.ui.answers = {Answer::Yes, Answer::Ok, Answer::Yes};
     importUserList(f.client);
     importUserList(f.client);
-    CHECK(f.ui.messageTexts() == std::vector<std::string>{QUESTION, LIST_ERROR, QUESTION, LIST_ERROR});
+    CHECK(f.ui.messageTexts() ==
+          std::vector<std::string>{QUESTION, LIST_ERROR, QUESTION, LIST_ERROR});
     CHECK(test::readFileBytes("account_list.bin") == ONE_ACCOUNT);
 
     test::writeFileBytes("empty.ulf", {});
@@ -80,7 +83,8 @@ TEST_CASE("import: an empty file is a valid empty list, a short one is refused")
     f.ui.answers = {Answer::Yes};
     importUserList(f.client);
     CHECK(test::readFileBytes("account_list.bin") == Bytes{0, 0, 0, 0});
-    CHECK(f.ui.messageTexts() == std::vector<std::string>{QUESTION, IMPORTED}); // nothing to ask for
+    CHECK(f.ui.messageTexts() ==
+          std::vector<std::string>{QUESTION, IMPORTED}); // nothing to ask for
 }
 
 TEST_CASE("dialog paths stop at the first control byte and keep code-page letters") {

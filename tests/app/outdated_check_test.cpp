@@ -23,9 +23,13 @@ void writeTimes(std::uint16_t count, const std::vector<std::uint32_t>& times) {
     REQUIRE(saveDataFile("time_list.bin", content));
 }
 
-void writeDays(std::uint16_t days) { saveWarningDays(days); }
+void writeDays(std::uint16_t days) {
+    saveWarningDays(days);
+}
 
-std::uint32_t ago(std::int64_t seconds) { return static_cast<std::uint32_t>(NOW - seconds); }
+std::uint32_t ago(std::int64_t seconds) {
+    return static_cast<std::uint32_t>(NOW - seconds);
+}
 
 } // namespace
 
@@ -101,8 +105,8 @@ TEST_CASE("two outdated accounts give one box, and none while a box is open") {
 
 TEST_CASE("settings: items, initial selection, and what OK writes") {
     test::ClientFixture f(NOW);
-    const char* texts[] = {"1 dag", "2 dagar", "3 dagar", "5 dagar", "7 dagar", "10 dagar",
-                           "15 dagar"};
+    const char* texts[] = {"1 dag",   "2 dagar",  "3 dagar", "5 dagar",
+                           "7 dagar", "10 dagar", "15 dagar"};
     const std::uint16_t days[] = {1, 2, 3, 5, 7, 10, 15};
     for (int i = 0; i < SETTINGS_ITEM_COUNT; ++i) {
         CHECK(std::string(SETTINGS_ITEMS[i].utf8Text) == texts[i]);
@@ -115,8 +119,8 @@ TEST_CASE("settings: items, initial selection, and what OK writes") {
     CHECK(test::readFileBytes("settings.bin") == Bytes{2, 0, 0, 0, 15, 0});
     CHECK(initialSettingsSelection() == 6);
 
-    for (const auto& [stored, selected] : {std::pair{1, 0}, {2, 1}, {5, 3}, {7, 4}, {10, 5},
-                                           {4, 2}, {0, 2}, {3, 2}}) {
+    for (const auto& [stored, selected] :
+         {std::pair{1, 0}, {2, 1}, {5, 3}, {7, 4}, {10, 5}, {4, 2}, {0, 2}, {3, 2}}) {
         saveWarningDays(static_cast<std::uint16_t>(stored));
         CHECK(initialSettingsSelection() == selected);
     }

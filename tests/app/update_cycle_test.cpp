@@ -50,8 +50,8 @@ Bytes replyFor(const std::vector<std::uint32_t>& ids, std::uint32_t lastCopy,
 } // namespace
 
 TEST_CASE("the status request names every account in file order") {
-    test::LoopbackServer server({test::replyWith(replyFor({258}, 1, "a")),
-                                 test::replyWith(replyFor({7, 300}, 1, "a"))});
+    test::LoopbackServer server(
+        {test::replyWith(replyFor({258}, 1, "a")), test::replyWith(replyFor({7, 300}, 1, "a"))});
     test::ClientFixture f(test::FIXTURE_NOW, server.port());
     storeAccounts({258});
     updateStatus(f.client, false);
@@ -60,8 +60,9 @@ TEST_CASE("the status request names every account in file order") {
     server.finish();
     const std::vector<Bytes> requests = server.requests();
     REQUIRE(requests.size() == 2);
-    CHECK(requests[0] == Bytes{0x43, 0x48, 0x4B, 0x00, 0x18, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x00, 0x00,
-                               0x01, 0x00, 0x01, 0x00, 0x04, 0x00, 0x00, 0x00, 0x02, 0x01, 0x00, 0x00});
+    CHECK(requests[0] == Bytes{0x43, 0x48, 0x4B, 0x00, 0x18, 0x00, 0x00, 0x00,
+                               0x0C, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00,
+                               0x04, 0x00, 0x00, 0x00, 0x02, 0x01, 0x00, 0x00});
     CHECK(requests[1] == Bytes{0x43, 0x48, 0x4B, 0x00, 0x1C, 0x00, 0x00, 0x00, 0x0C, 0x00,
                                0x00, 0x00, 0x01, 0x00, 0x02, 0x00, 0x08, 0x00, 0x00, 0x00,
                                0x07, 0x00, 0x00, 0x00, 0x2C, 0x01, 0x00, 0x00});

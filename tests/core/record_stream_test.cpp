@@ -18,7 +18,9 @@ RecordStream streamOf(const Bytes& v) {
     return RecordStream(SecureBuffer::ofBytes(v.data(), static_cast<std::uint32_t>(v.size())));
 }
 
-Bytes contentOf(const SecureBuffer& b) { return {b.data(), b.data() + b.length()}; }
+Bytes contentOf(const SecureBuffer& b) {
+    return {b.data(), b.data() + b.length()};
+}
 
 Bytes pattern(std::size_t n) {
     Bytes v(n);

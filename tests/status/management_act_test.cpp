@@ -56,10 +56,12 @@ struct Harness {
     }
 };
 
-Bytes bytesOf(const SecureBuffer& b) { return {b.data(), b.data() + b.length()}; }
+Bytes bytesOf(const SecureBuffer& b) {
+    return {b.data(), b.data() + b.length()};
+}
 
-const std::vector<std::string> ZERO_ROW = {"B", "1970-01-01 00:00", "0", "0 bytes", "0", "0", "0",
-                                           "0 bytes"};
+const std::vector<std::string> ZERO_ROW = {"B", "1970-01-01 00:00", "0", "0 bytes", "0", "0",
+                                           "0", "0 bytes"};
 
 } // namespace
 
@@ -82,8 +84,8 @@ TEST_CASE("one opened status and one without a tag") {
     CHECK(h.ui.clears == 1);
     const test::ShownRow* a = h.ui.rowFor(101);
     REQUIRE(a != nullptr);
-    CHECK(a->texts == std::vector<std::string>{"A", "2023-11-14 22:13", "1234567", "1 205 KB",
-                                               "2", "42", "5", "4 096 MB"});
+    CHECK(a->texts == std::vector<std::string>{"A", "2023-11-14 22:13", "1234567", "1 205 KB", "2",
+                                               "42", "5", "4 096 MB"});
     CHECK(h.ui.rowFor(102)->texts == ZERO_ROW);
 
     REQUIRE(h.excludedIds.length() == 1);
@@ -97,8 +99,7 @@ TEST_CASE("a status with no excluded files, and one too short for its fields") {
     test::PlainStatus none;
     none.lastCopyTime = 5;
     const SecureBuffer shortPlain = SecureBuffer::ofBytes("\x01\x02\x03\x00\x00\x00\x07", 7);
-    test::ReplyEntry cut =
-        test::sealedEntry(shortPlain, SecureBuffer(secretOf(1)));
+    test::ReplyEntry cut = test::sealedEntry(shortPlain, SecureBuffer(secretOf(1)));
 
     CHECK_FALSE(h.handle(test::replyFrame({h.entryFor(0, none), cut})));
     CHECK(bytesOf(h.excludedTexts[0]) == Bytes{0});

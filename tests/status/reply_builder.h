@@ -14,7 +14,7 @@ struct PlainStatus {
     std::uint32_t lastCopyTime = 0;
     std::uint32_t fileCount = 0;
     std::uint64_t totalSize = 0;
-    std::vector<std::string> excludedNames; // each sent with one terminating zero byte
+    std::vector<std::string> excludedNames;   // each sent with one terminating zero byte
     std::uint32_t excludedCount = UINT32_MAX; // UINT32_MAX: the number of names
 };
 

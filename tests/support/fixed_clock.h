@@ -8,9 +8,7 @@ class FixedClock final : public Clock {
   public:
     explicit FixedClock(std::int64_t start) : seconds(start) {}
     std::int64_t now() override { return seconds; }
-    void sleepMilliseconds(std::uint32_t milliseconds) override {
-        seconds += milliseconds / 1000;
-    }
+    void sleepMilliseconds(std::uint32_t milliseconds) override { seconds += milliseconds / 1000; }
     std::int64_t seconds;
 };
 

@@ -23,9 +23,17 @@ ReleaseProbe::ReleaseProbe() {
     blocks = bytes = dirty = 0;
     setReleaseObserver(observe);
 }
-ReleaseProbe::~ReleaseProbe() { setReleaseObserver(nullptr); }
-std::size_t ReleaseProbe::blocksReleased() const { return blocks; }
-std::size_t ReleaseProbe::bytesReleased() const { return bytes; }
-std::size_t ReleaseProbe::dirtyBlocks() const { return dirty; }
+ReleaseProbe::~ReleaseProbe() {
+    setReleaseObserver(nullptr);
+}
+std::size_t ReleaseProbe::blocksReleased() const {
+    return blocks;
+}
+std::size_t ReleaseProbe::bytesReleased() const {
+    return bytes;
+}
+std::size_t ReleaseProbe::dirtyBlocks() const {
+    return dirty;
+}
 
 } // namespace kpv::test

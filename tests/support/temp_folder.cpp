@@ -30,9 +30,12 @@ std::vector<std::uint8_t> readFileBytes(const std::string& name) {
 
 void writeFileBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
-bool fileExists(const std::string& name) { return std::filesystem::exists(name); }
+bool fileExists(const std::string& name) {
+    return std::filesystem::exists(name);
+}
 
 } // namespace kpv::test

@@ -197,9 +197,9 @@ TEST_CASE("export then import leaves account_list.bin byte for byte as it was") 
     f.ui.answers = {Answer::Yes};
     importUserList(f.client);
     CHECK(test::readFileBytes("account_list.bin") == before);
-    CHECK(f.ui.messageTexts() == std::vector<std::string>{
-                                     "VARNING! De användare som lagras i programmet kommer att "
-                                     "skrivas över! Vill du fortsätta?",
-                                     "Användarlistan importerad från fil!"});
+    CHECK(f.ui.messageTexts() ==
+          std::vector<std::string>{"VARNING! De användare som lagras i programmet kommer att "
+                                   "skrivas över! Vill du fortsätta?",
+                                   "Användarlistan importerad från fil!"});
     CHECK(f.ui.rows.size() == 3);
 }
