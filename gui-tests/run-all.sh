@@ -36,41 +36,22 @@ fi
 
 rm -rf "$out"
 mkdir -p "$out"
-xvfb_pid=
+. "$root/scripts/wine-session.sh"
 prefixes=()
-
 cleanup() {
-    local prefix
-    for prefix in "${prefixes[@]}"; do
-        [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
-    done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    for prefix in "${prefixes[@]}"; do rm -rf "$prefix"; done
+    end_prefixes "${prefixes[@]}"
+    stop_xvfb
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Wine links the prefix's user folders to the home folder, which CI may not name.
-export HOME=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
-export WINEDEBUG=-all
-# No Mono, no Gecko (they would be offered for download), no desktop menu entries.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+wine_session_environment
 # A POSIX rule: Wine's C runtime, its Win32 time calls and Linux all read it alike.
 export TZ='CET-1CEST,M3.5.0,M10.5.0/3'
 export LANG=C.UTF-8
 unset LC_ALL LC_CTYPE LC_MESSAGES LANGUAGE
 
-# Xvfb picks a free display and tells it through the descriptor.
-exec 3>"$out/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do
-    [ -s "$out/display" ] && break
-    sleep 0.1
-done
-[ -s "$out/display" ] || { echo "run-all: Xvfb did not start" >&2; exit 2; }
-export DISPLAY=":$(head -n1 "$out/display")"
+start_xvfb "$out" 1280x1024 || { echo "run-all: Xvfb did not start" >&2; exit 2; }
 
 # A non-Swedish locale for the case that checks texts under another ANSI code page, built
 # into a folder of its own so the system's locales stay as they are.
@@ -82,24 +63,13 @@ fi
 template=$out/template-prefix
 prefixes+=("$template")
 started=$(date +%s)
-if ! WINEPREFIX=$template timeout 180 wineboot -i >"$out/wineboot.log" 2>&1 ||
-    ! WINEPREFIX=$template timeout 60 wineserver -w; then
+if ! make_template_prefix "$template" "$out/wineboot.log"; then
     echo "run-all: the template Wine prefix could not be made (see $out/wineboot.log)" >&2
     exit 2
 fi
-# Without a window manager Wine waits two seconds for one to withdraw every window it hides;
-# windows that Wine manages itself skip that wait (and get drawn with their title bars).
-WINEPREFIX=$template wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-    >>"$out/wineboot.log" 2>&1
-WINEPREFIX=$template timeout 60 wineserver -w
 echo "template prefix ready in $(($(date +%s) - started))s"
 
-# Each case in a network namespace of its own, when the system allows it.
-isolate=(unshare --net)
-if ! unshare --net true 2>/dev/null; then
-    isolate=()
-    echo "note: no network namespaces here; cases share port 55502 with the machine"
-fi
+choose_isolation
 
 passed=0
 failed=0

@@ -373,57 +373,31 @@ export KPV_CLIENT_EXE=$(realpath "$build/app/win32/kopiavakt.exe")
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=("${ALL_CASES[@]}")
 
-xvfb_pid=
+. "$root/scripts/wine-session.sh"
 prefixes=()
 cleanup() {
-    local prefix
-    for prefix in "${prefixes[@]}"; do
-        [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
-    done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    for prefix in "${prefixes[@]}"; do rm -rf "$prefix"; done
+    end_prefixes "${prefixes[@]}"
+    stop_xvfb
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-export HOME=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
-export WINEDEBUG=-all
-# No Mono or Gecko downloads; no desktop menu entries made from the installer's shortcuts.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+wine_session_environment
 export LANG=C.UTF-8
 unset LC_ALL LC_CTYPE LC_MESSAGES LANGUAGE
 
-exec 3>"$out/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do
-    [ -s "$out/display" ] && break
-    sleep 0.1
-done
-[ -s "$out/display" ] || { echo "installer-tests: Xvfb did not start" >&2; exit 2; }
-export DISPLAY=":$(head -n1 "$out/display")"
+start_xvfb "$out" 1280x1024 || { echo "installer-tests: Xvfb did not start" >&2; exit 2; }
 
 template=$out/template-prefix
 prefixes+=("$template")
 started=$(date +%s)
-if ! WINEPREFIX=$template timeout 180 wineboot -i >"$out/wineboot.log" 2>&1 ||
-    ! WINEPREFIX=$template timeout 60 wineserver -w; then
+if ! make_template_prefix "$template" "$out/wineboot.log"; then
     echo "installer-tests: the template Wine prefix could not be made (see $out/wineboot.log)" >&2
     exit 2
 fi
-# Without a window manager Wine waits for one to withdraw every hidden window; windows Wine
-# manages itself skip that wait.
-WINEPREFIX=$template wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-    >>"$out/wineboot.log" 2>&1 </dev/null
-WINEPREFIX=$template timeout 60 wineserver -w
 echo "template prefix ready in $(($(date +%s) - started))s"
 
-isolate=(unshare --net)
-if ! unshare --net true 2>/dev/null; then
-    isolate=()
-    echo "note: no network namespaces here; the client may reach a server on this machine"
-fi
+choose_isolation
 
 passed=0
 failed=0

@@ -35,21 +35,18 @@ run=$root/build/run
 screenshot=${KPV_SCREENSHOT:-$root/build/screenshot.png}
 mkdir -p "$run"
 
+. scripts/wine-session.sh
+wine_session_environment
 export WINEPREFIX=$root/build/run-prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export HOME=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
 # Wine's C runtime reads a zone name in TZ (Europe/Stockholm) as UTC; without TZ it follows
 # the system's zone, as a POSIX rule in TZ would be followed too.
 case "${TZ:-}" in */*) unset TZ ;; esac
 
-xvfb_pid=
 server_pid=
 cleanup() {
     wineserver -k 2>/dev/null || true
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    return 0
+    stop_xvfb
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -57,16 +54,7 @@ trap 'exit 130' INT TERM
 headless=
 if [ -z "${DISPLAY:-}" ]; then
     headless=1
-    exec 3>"$run/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    exec 3>&-
-    for _ in $(seq 100); do
-        [ -s "$run/display" ] && break
-        sleep 0.1
-    done
-    [ -s "$run/display" ] || { echo "run: Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$(head -n1 "$run/display")"
+    start_xvfb "$run" 1024x768 || { echo "run: Xvfb did not start" >&2; exit 1; }
 fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
