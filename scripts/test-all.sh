@@ -14,6 +14,10 @@ export WINEDEBUG=-all
 
 step() { printf '\n=== %s ===\n' "$*"; }
 
+step "format"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+echo "every C++ file is formatted"
+
 for preset in native asan windows; do
   step "build $preset"
   cmake --preset "$preset" >/dev/null
