@@ -1,14 +1,46 @@
 #include "status/column_text.h"
 
-#include <cstdio>
 #include <ctime>
 
 namespace kpv {
 namespace {
 
-SecureBuffer textOf(const char* text) {
-    return SecureBuffer::fromCString(text);
-}
+// A short text assembled on the stack; list rows are written thousands of times per reply,
+// so the digits are written by hand rather than through the formatted-output machinery.
+class ShortText {
+  public:
+    // The decimal digits of `value`, at least `minDigits` of them (leading zeros); `groups`
+    // puts a space between groups of three from the right.
+    ShortText& number(std::uint32_t value, int minDigits = 1, bool groups = false) {
+        char digits[10];
+        int count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        while (count < minDigits)
+            digits[count++] = '0';
+        for (int left = count; left > 0; --left) {
+            if (groups && left != count && left % 3 == 0)
+                text_[length_++] = ' ';
+            text_[length_++] = digits[left - 1];
+        }
+        return *this;
+    }
+    ShortText& literal(const char* text) {
+        while (*text != '\0')
+            text_[length_++] = *text++;
+        return *this;
+    }
+    SecureBuffer finish() {
+        text_[length_++] = '\0';
+        return SecureBuffer::ofBytes(text_, static_cast<std::uint32_t>(length_));
+    }
+
+  private:
+    char text_[48];
+    int length_ = 0;
+};
 
 bool toLocalTime(std::uint32_t seconds, std::tm& local) {
     const auto time = static_cast<std::time_t>(static_cast<std::int64_t>(seconds));
@@ -19,16 +51,27 @@ bool toLocalTime(std::uint32_t seconds, std::tm& local) {
 #endif
 }
 
+std::uint32_t field(int value) {
+    return static_cast<std::uint32_t>(value);
+}
+
 } // namespace
 
 SecureBuffer formatDateTime(std::uint32_t seconds) {
     std::tm local{};
     if (!toLocalTime(seconds, local))
-        return textOf("");
-    char text[48];
-    std::snprintf(text, sizeof text, "%d-%02d-%02d %02d:%02d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min);
-    return textOf(text);
+        return ShortText().finish();
+    return ShortText()
+        .number(field(local.tm_year + 1900))
+        .literal("-")
+        .number(field(local.tm_mon + 1), 2)
+        .literal("-")
+        .number(field(local.tm_mday), 2)
+        .literal(" ")
+        .number(field(local.tm_hour), 2)
+        .literal(":")
+        .number(field(local.tm_min), 2)
+        .finish();
 }
 
 SecureBuffer formatSize(std::uint64_t bytes) {
@@ -46,25 +89,11 @@ SecureBuffer formatSize(std::uint64_t bytes) {
     while (unit->shift != 0 && bytes <= unit->above)
         ++unit;
     const auto value = static_cast<std::uint32_t>(bytes >> unit->shift);
-
-    char digits[16];
-    const int count = std::snprintf(digits, sizeof digits, "%u", static_cast<unsigned>(value));
-    char grouped[32];
-    int out = 0;
-    for (int i = 0; i < count; ++i) {
-        const int left = count - i;
-        if (i != 0 && left % 3 == 0)
-            grouped[out++] = ' ';
-        grouped[out++] = digits[i];
-    }
-    grouped[out] = '\0';
-    return joinText(textOf(grouped), textOf(unit->suffix));
+    return ShortText().number(value, 1, true).literal(unit->suffix).finish();
 }
 
 SecureBuffer formatDecimal(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(value));
-    return textOf(text);
+    return ShortText().number(value).finish();
 }
 
 SecureBuffer joinText(const SecureBuffer& first, const SecureBuffer& second) {
