@@ -5,6 +5,22 @@
 set -u
 : "${WINEPREFIX:=${KPV_WINEPREFIX:-$HOME/.cache/kopiavakt/wine}}"
 export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all}
+
+# ctest starts several programs at once: the first one makes the prefix while the others wait,
+# since Wine programs that start together on a missing prefix race for its server socket.
+ready=$WINEPREFIX/.kopiavakt-ready
+if [ ! -e "$ready" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -e "$ready" ]; then
+            wineboot --init >/dev/null 2>&1 </dev/null
+            wineserver -w
+            touch "$ready"
+        fi
+    ) 9>"$WINEPREFIX.lock"
+fi
+
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 wine "$@" >"$tmp/out" 2>"$tmp/err" </dev/null
