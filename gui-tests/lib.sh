@@ -223,7 +223,8 @@ message_boxes() {
 client_exe_windows_path() { printf 'Z:%s' "${KPV_CLIENT_EXE//\//\\}"; }
 
 # The client has started and shown its window with the given number of rows.
-client_ready() { must rows --count "$1" --timeout 30000; }
+# The first start in a fresh prefix also starts Wine's own services: slow on a loaded machine.
+client_ready() { must rows --count "$1" --timeout 60000; }
 
 # Checks that note a difference and go on, so that one run lists every wrong text; the case
 # fails at checks_done when any differed.

@@ -2,7 +2,7 @@
 . "$(dirname "$0")/../lib.sh"
 
 start_client
-must wait-visible --timeout 30000
+must wait-visible --timeout 60000
 
 must command 40002
 must msgbox --buttons --owner --press no

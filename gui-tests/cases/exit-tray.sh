@@ -3,7 +3,7 @@
 . "$(dirname "$0")/../lib.sh"
 
 start_client
-must wait-visible --timeout 30000
+must wait-visible --timeout 60000
 must close
 must wait-hidden
 

@@ -3,7 +3,7 @@
 . "$(dirname "$0")/../lib.sh"
 
 start_client
-must wait-visible --timeout 30000
+must wait-visible --timeout 60000
 settings=$WORK_FOLDER/settings.bin
 [ -e "$settings" ] && fail "settings.bin exists before any choice"
 

@@ -5,7 +5,7 @@ demo_accounts
 start_server
 start_client
 
-must rows --count 3 --timeout 30000
+must rows --count 3 --timeout 60000
 rows=$AUTO_OUT
 AUTO_OUT=$rows
 expect_eq "$(field_of 7 2)" "Åsa Öberg" "name of the fresh account"
