@@ -147,6 +147,9 @@ class RateReporter : public benchmark::ConsoleReporter {
   public:
     std::map<std::string, double> rates;
 
+    // Plain tables: the summary lines after them are read by scripts.
+    RateReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.error_occurred)

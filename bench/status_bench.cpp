@@ -197,6 +197,8 @@ std::size_t peakKilobytes(std::uint32_t accounts) {
 
 class Summary final : public benchmark::ConsoleReporter {
   public:
+    // Plain tables: the summary lines after them are read by scripts.
+    Summary() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)

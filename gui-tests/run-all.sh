@@ -37,21 +37,11 @@ fi
 rm -rf "$out"
 mkdir -p "$out"
 . "$root/scripts/wine-session.sh"
-prefixes=()
-cleanup() {
-    end_prefixes "${prefixes[@]}"
-    stop_xvfb
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
-wine_session_environment
 # A POSIX rule: Wine's C runtime, its Win32 time calls and Linux all read it alike.
 export TZ='CET-1CEST,M3.5.0,M10.5.0/3'
 export LANG=C.UTF-8
 unset LC_ALL LC_CTYPE LC_MESSAGES LANGUAGE
-
-start_xvfb "$out" 1280x1024 || { echo "run-all: Xvfb did not start" >&2; exit 2; }
 
 # A non-Swedish locale for the case that checks texts under another ANSI code page, built
 # into a folder of its own so the system's locales stay as they are.
@@ -60,52 +50,9 @@ if localedef -i ru_RU -f UTF-8 "$out/locale/ru_RU.UTF-8" >"$out/localedef.log" 2
     export KPV_RU_LOCPATH=$out/locale
 fi
 
-template=$out/template-prefix
-prefixes+=("$template")
-started=$(date +%s)
-if ! make_template_prefix "$template" "$out/wineboot.log"; then
-    echo "run-all: the template Wine prefix could not be made (see $out/wineboot.log)" >&2
-    exit 2
-fi
-echo "template prefix ready in $(($(date +%s) - started))s"
-
-choose_isolation
-
-passed=0
-failed=0
+begin_case_session "$out" run-all
 for script in "${cases[@]}"; do
     name=$(basename "$script" .sh)
-    case_dir=$out/$name
-    prefix=$case_dir/prefix
-    mkdir -p "$case_dir"
-    prefixes+=("$prefix")
-    cp -a "$template" "$prefix"
-    begin=$(date +%s%N)
-    KPV_CASE_DIR=$case_dir WINEPREFIX=$prefix \
-        timeout -k 10 "$case_seconds" "${isolate[@]}" bash "$script" \
-        >"$case_dir/stdout" 2>"$case_dir/stderr" </dev/null
-    rc=$?
-    tenths=$((($(date +%s%N) - begin) / 100000000))
-    seconds=$((tenths / 10)).$((tenths % 10))
-    if [ "$rc" -ne 0 ]; then
-        # A picture of the screen tells much about a case that went wrong.
-        import -display "$DISPLAY" -window root "$case_dir/screen.png" 2>/dev/null
-    fi
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null
-    WINEPREFIX=$prefix timeout 20 wineserver -w 2>/dev/null
-    # Keep the client's working folder for a look afterwards; the prefix is large.
-    cp -a "$prefix/drive_c/users/$(id -un)/AppData/Local/KPV_wd" "$case_dir/KPV_wd" 2>/dev/null
-    rm -rf "$prefix"
-    if [ "$rc" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "PASS $name (${seconds}s)"
-    else
-        failed=$((failed + 1))
-        reason=$(tail -n 3 "$case_dir/stderr" | tr '\n' ' ')
-        [ "$rc" -eq 124 ] && reason="timed out after ${case_seconds}s; $reason"
-        echo "FAIL $name (${seconds}s): $reason(log: $case_dir/case.log)"
-    fi
+    run_case "$name" "$out/$name" "$case_seconds" bash "$script"
 done
-
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_cases

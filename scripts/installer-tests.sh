@@ -41,7 +41,7 @@ if [ "${1:-}" = "--case" ]; then
 
     log() {
         local ms=$((($(date +%s%N) - CASE_START) / 1000000))
-        printf '%3d.%03d %s\n' $((ms / 1000)) $((ms % 1000)) "$*" >>"$CASE_DIR/case.log"
+        printf '%3d.%03d %s\n' $((ms / 1000)) $((ms % 1000)) "$*" >>"$KPV_CASE_DIR/case.log"
     }
     fail() {
         log "FAILED: $*"
@@ -54,20 +54,20 @@ if [ "${1:-}" = "--case" ]; then
     # kpv-install-check; output (CR removed) in CHECK_OUT, returns its exit code.
     check() {
         STEP=$((STEP + 1))
-        local file=$CASE_DIR/check.$STEP
+        local file=$KPV_CASE_DIR/check.$STEP
         timeout 120 wine "$KPV_INSTALL_CHECK" "$@" >"$file.out" 2>"$file.err" </dev/null
         local rc=$?
         CHECK_OUT=$(tr -d '\r' <"$file.out")
         log "check $* -> $rc"
-        sed 's/^/        /' "$file.out" "$file.err" >>"$CASE_DIR/case.log"
+        sed 's/^/        /' "$file.out" "$file.err" >>"$KPV_CASE_DIR/case.log"
         return $rc
     }
-    must() { check "$@" || fail "kpv-install-check $1 exited $?: $(tr -d '\r' <"$CASE_DIR/check.$STEP.err")"; }
+    must() { check "$@" || fail "kpv-install-check $1 exited $?: $(tr -d '\r' <"$KPV_CASE_DIR/check.$STEP.err")"; }
 
     # Runs the installer (or another Windows program) to its end; exit code in RC.
     run_wine() {
         STEP=$((STEP + 1))
-        timeout 120 wine "$@" >"$CASE_DIR/wine.$STEP.out" 2>"$CASE_DIR/wine.$STEP.err" </dev/null
+        timeout 120 wine "$@" >"$KPV_CASE_DIR/wine.$STEP.out" 2>"$KPV_CASE_DIR/wine.$STEP.err" </dev/null
         RC=$?
         log "wine $* -> $RC"
     }
@@ -85,7 +85,7 @@ if [ "${1:-}" = "--case" ]; then
     }
     start_client() { # Windows path of the exe
         STEP=$((STEP + 1))
-        wine "$1" >"$CASE_DIR/client.$STEP.out" 2>"$CASE_DIR/client.$STEP.err" </dev/null &
+        wine "$1" >"$KPV_CASE_DIR/client.$STEP.out" 2>"$KPV_CASE_DIR/client.$STEP.err" </dev/null &
         log "client $1 started"
     }
 
@@ -98,9 +98,9 @@ if [ "${1:-}" = "--case" ]; then
 
     # A value of the uninstall entry, as "TYPE<TAB>DATA"; empty when the entry or value is missing.
     reg_value() {
-        timeout 60 wine reg query "$UNINSTALL_KEY" /v "$1" >"$CASE_DIR/reg.out" 2>/dev/null </dev/null ||
+        timeout 60 wine reg query "$UNINSTALL_KEY" /v "$1" >"$KPV_CASE_DIR/reg.out" 2>/dev/null </dev/null ||
             return 0
-        tr -d '\r' <"$CASE_DIR/reg.out" |
+        tr -d '\r' <"$KPV_CASE_DIR/reg.out" |
             awk -v name="$1" '$1 == name { type = $2; sub(/^ *[^ ]+ +[^ ]+ +/, ""); print type "\t" $0 }'
     }
     uninstall_entry_exists() {
@@ -220,9 +220,9 @@ if [ "${1:-}" = "--case" ]; then
         # A client still starting holds its lock but has no window yet.
         mkdir -p "$DATA_DIR"
         STEP=$((STEP + 1))
-        local holder=$CASE_DIR/hold.$STEP.out
+        local holder=$KPV_CASE_DIR/hold.$STEP.out
         wine "$KPV_INSTALL_CHECK" hold-lock "$DATA_WIN\\file_mutex" --until "$DATA_WIN\\stop" \
-            --timeout 60000 >"$holder" 2>"$CASE_DIR/hold.$STEP.err" </dev/null &
+            --timeout 60000 >"$holder" 2>"$KPV_CASE_DIR/hold.$STEP.err" </dev/null &
         local pid=$! i
         for i in $(seq 200); do
             grep -q holding "$holder" 2>/dev/null && break
@@ -244,9 +244,9 @@ if [ "${1:-}" = "--case" ]; then
         expect_eq "$RC" 0 "first install"
         expect_client_window 96 "140 125 85 95 120 140 140 100"
         STEP=$((STEP + 1))
-        local setup_rc=$CASE_DIR/setup.$STEP.rc
+        local setup_rc=$KPV_CASE_DIR/setup.$STEP.rc
         (
-            wine "$KPV_SETUP" >"$CASE_DIR/setup.$STEP.out" 2>"$CASE_DIR/setup.$STEP.err" </dev/null
+            wine "$KPV_SETUP" >"$KPV_CASE_DIR/setup.$STEP.out" 2>"$KPV_CASE_DIR/setup.$STEP.err" </dev/null
             echo $? >"$setup_rc"
         ) &
         # Next, Install: then the installer finds the client and asks.
@@ -306,7 +306,7 @@ if [ "${1:-}" = "--case" ]; then
     case_portable_zip() {
         local unpacked=$WINEPREFIX/drive_c/portable
         mkdir -p "$unpacked"
-        python3 - "$KPV_ZIP" "$unpacked" "$KPV_VERSION" >"$CASE_DIR/zip.out" 2>&1 <<'PY' ||
+        python3 - "$KPV_ZIP" "$unpacked" "$KPV_VERSION" >"$KPV_CASE_DIR/zip.out" 2>&1 <<'PY' ||
 import sys, zipfile
 archive, target, version = sys.argv[1:]
 folder = f"Kopiavakt-{version}/"
@@ -322,7 +322,7 @@ if version.encode() not in text:
     sys.exit("LASMIG.txt does not name the version")
 zip.extractall(target)
 PY
-            fail "zip: $(cat "$CASE_DIR/zip.out")"
+            fail "zip: $(cat "$KPV_CASE_DIR/zip.out")"
         local exe=$unpacked/Kopiavakt-$KPV_VERSION/kopiavakt.exe
         cmp -s "$exe" "$KPV_CLIENT_EXE" || fail "the zip's exe differs from the built one"
         start_client "C:\\portable\\Kopiavakt-$KPV_VERSION\\kopiavakt.exe"
@@ -374,61 +374,11 @@ cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=("${ALL_CASES[@]}")
 
 . "$root/scripts/wine-session.sh"
-prefixes=()
-cleanup() {
-    end_prefixes "${prefixes[@]}"
-    stop_xvfb
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-wine_session_environment
 export LANG=C.UTF-8
 unset LC_ALL LC_CTYPE LC_MESSAGES LANGUAGE
 
-start_xvfb "$out" 1280x1024 || { echo "installer-tests: Xvfb did not start" >&2; exit 2; }
-
-template=$out/template-prefix
-prefixes+=("$template")
-started=$(date +%s)
-if ! make_template_prefix "$template" "$out/wineboot.log"; then
-    echo "installer-tests: the template Wine prefix could not be made (see $out/wineboot.log)" >&2
-    exit 2
-fi
-echo "template prefix ready in $(($(date +%s) - started))s"
-
-choose_isolation
-
-passed=0
-failed=0
+begin_case_session "$out" installer-tests
 for name in "${cases[@]}"; do
-    case_dir=$out/$name
-    prefix=$case_dir/prefix
-    mkdir -p "$case_dir"
-    prefixes+=("$prefix")
-    cp -a "$template" "$prefix"
-    begin=$(date +%s%N)
-    CASE_DIR=$case_dir WINEPREFIX=$prefix \
-        timeout -k 10 "$case_seconds" "${isolate[@]}" bash "$self" --case "$name" \
-        >"$case_dir/stdout" 2>"$case_dir/stderr" </dev/null
-    rc=$?
-    tenths=$((($(date +%s%N) - begin) / 100000000))
-    if [ "$rc" -ne 0 ]; then
-        import -display "$DISPLAY" -window root "$case_dir/screen.png" 2>/dev/null
-    fi
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null
-    WINEPREFIX=$prefix timeout 20 wineserver -w 2>/dev/null
-    rm -rf "$prefix"
-    if [ "$rc" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "PASS $name ($((tenths / 10)).$((tenths % 10))s)"
-    else
-        failed=$((failed + 1))
-        reason=$(tail -n 3 "$case_dir/stderr" | tr '\n' ' ')
-        [ "$rc" -eq 124 ] && reason="timed out after ${case_seconds}s; $reason"
-        echo "FAIL $name: $reason(log: $case_dir/case.log)"
-    fi
+    run_case "$name" "$out/$name" "$case_seconds" bash "$self" --case "$name"
 done
-
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_cases

@@ -11,4 +11,4 @@ for exe in "$dir"/*_bench; do
   "$exe" --benchmark_min_time=0.2 --benchmark_color=false | tee -a "$out"
 done
 echo "--- summary"
-grep -E '^[A-Za-z0-9_]+ ours=' "$out" || true
+sed 's/\x1b\[[0-9;]*m//g' "$out" | grep -E '^[A-Za-z0-9_]+ ours=' || true
