@@ -5,6 +5,7 @@
 #include "net/frame.h"
 #include "status/status_row.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kpv {
@@ -15,12 +16,14 @@ std::uint64_t joinHalves(std::uint32_t high, std::uint32_t low) {
 }
 
 // Each excluded name ends with one terminating byte, dropped here; every name gets CR LF and
-// the text one final zero byte. Names past the end of the plaintext do not exist: a count the
-// plaintext cannot hold stops there instead of producing billions of empty lines.
+// the text one final zero byte. A name missing from the plaintext reads as empty and still
+// gets its line, but only as many lines are made as the plaintext could hold names (each
+// takes at least its 4-byte count): a huge count must not build gigabytes of empty lines.
 SecureBuffer excludedFilesText(RecordStream& plaintext, std::uint32_t excludedCount) {
     static const std::uint8_t LINE_END[2] = {0x0D, 0x0A};
+    const std::uint32_t lines = std::min(excludedCount, plaintext.contents.length() / 4);
     SecureBuffer text;
-    for (std::uint32_t i = 0; i < excludedCount && !plaintext.exhausted(); ++i) {
+    for (std::uint32_t i = 0; i < lines; ++i) {
         SecureBuffer name = plaintext.readBlob();
         name.dropBack(1);
         name.append(LINE_END, 2);
@@ -28,6 +31,18 @@ SecureBuffer excludedFilesText(RecordStream& plaintext, std::uint32_t excludedCo
     }
     text.appendZeros(1);
     return text;
+}
+
+// A status list cut short by the end of the reply is damaged as a whole: it reads as empty,
+// so no account shows a status taken from a partial list.
+SecureBuffer wholeBlobOrEmpty(RecordStream& reply) {
+    const std::uint32_t start = reply.cursor;
+    const std::uint32_t declared = reply.readU32();
+    reply.cursor = start;
+    SecureBuffer blob = reply.readBlob();
+    if (blob.length() != declared)
+        blob.release();
+    return blob;
 }
 
 } // namespace
@@ -48,7 +63,7 @@ bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
         return true;
 
     ui.clearRows();
-    RecordStream statusList(reply.readBlob());
+    RecordStream statusList(wholeBlobOrEmpty(reply));
     RecordStream timeList;
     timeList.appendU16(static_cast<std::uint32_t>(accountCount));
 

@@ -146,14 +146,49 @@ TEST_CASE("tampered, foreign-key and missing statuses show zeros") {
     CHECK(h.ui.rows.size() == 3);
 }
 
-TEST_CASE("an excluded count the plaintext cannot hold stops at the end of it") {
+TEST_CASE("excluded counts larger than the names sent") {
     Harness h(1);
     test::PlainStatus status;
     status.excludedNames = {"x"};
-    status.excludedCount = 0xFFFFFFFE;
-    CHECK_FALSE(h.handle(test::replyFrame({h.entryFor(0, status)})));
-    CHECK(bytesOf(h.excludedTexts[0]) == Bytes{'x', 0x0D, 0x0A, 0});
-    CHECK(h.ui.rowFor(101)->texts[4] == "4294967294");
+
+    SUBCASE("each missing name is an empty line") {
+        status.excludedCount = 3;
+        CHECK_FALSE(h.handle(test::replyFrame({h.entryFor(0, status)})));
+        CHECK(bytesOf(h.excludedTexts[0]) == Bytes{'x', 0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A, 0});
+    }
+    SUBCASE("a count the plaintext cannot hold makes no more lines than it could") {
+        status.excludedCount = 0xFFFFFFFE;
+        CHECK_FALSE(h.handle(test::replyFrame({h.entryFor(0, status)})));
+        // 28 bytes of plaintext hold at most 7 names.
+        Bytes expected{'x'};
+        for (int i = 0; i < 7; ++i)
+            expected.insert(expected.end(), {0x0D, 0x0A});
+        expected.push_back(0);
+        CHECK(bytesOf(h.excludedTexts[0]) == expected);
+        CHECK(h.ui.rowFor(101)->texts[4] == "4294967294");
+    }
+    SUBCASE("a name count with nothing after it does not loop on the same bytes") {
+        status.excludedNames.clear();
+        status.excludedCount = 0xFFFFFFFF - 1;
+        SecureBuffer plaintext = test::plaintextOf(status);
+        const std::uint8_t danglingCount[4] = {5, 0, 0, 0};
+        plaintext.append(danglingCount, 4);
+        CHECK_FALSE(h.handle(test::replyFrame({test::sealedEntry(plaintext, secretOf(0))})));
+        CHECK(h.excludedTexts[0].length() == 2 * (26 / 4) + 1);
+    }
+}
+
+TEST_CASE("a status list cut short by the end of the reply reads as empty") {
+    Harness h(1);
+    test::PlainStatus status;
+    status.lastCopyTime = 1000;
+    RecordStream reply = test::replyFrame({h.entryFor(0, status)});
+    reply.contents.at(FRAME_HEADER_SIZE) += 1; // one byte more announced than sent
+    CHECK_FALSE(h.handle(std::move(reply)));
+    REQUIRE(h.ui.rows.size() == 1);
+    CHECK(h.ui.rowFor(101)->texts[1] == "1970-01-01 00:00");
+    CHECK(h.excludedIds.length() == 0);
+    CHECK(test::readFileBytes("time_list.bin") == Bytes{2, 0, 0, 0, 1, 0});
 }
 
 TEST_CASE("failures show one message unless quiet; the window's lists are left alone") {
