@@ -6,6 +6,8 @@
 #include "app/win32/text_win32.h"
 #include "app/win32/window_placement_win32.h"
 
+#include <commctrl.h>
+
 #include <string>
 
 namespace kpv {
@@ -48,8 +50,20 @@ INT_PTR CALLBACK aboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
         });
 }
 
+// A multi-line edit control in a dialog closes the dialog when it gets Esc; in this dialog
+// Esc does nothing, wherever the focus is.
+LRESULT CALLBACK ignoreEscape(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                              DWORD_PTR /*data*/) {
+    if ((message == WM_KEYDOWN || message == WM_CHAR) && wParam == VK_ESCAPE)
+        return 0;
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(edit, ignoreEscape, id);
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
+
 void fillExcludedFiles(HWND dialog, const ExcludedFilesRequest& request) {
     centreOnMainWindow(dialog, request.mainWindow);
+    SetWindowSubclass(GetDlgItem(dialog, IDC_EXCLUDED_TEXT), ignoreEscape, 0, 0);
     const Client& client = *request.client;
     std::uint32_t position = 0;
     if (!client.excludedIds.find(request.accountId, position) ||

@@ -28,7 +28,8 @@ constexpr char FOLDER_SUFFIX[] = "\\KPV_wd";
 void enterWorkingFolder() {
     SecureBuffer path = SecureBuffer::zeros(FOLDER_FIELD);
     char* text = reinterpret_cast<char*>(path.data());
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, text)))
+    // S_FALSE (the folder does not exist) is no success either.
+    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, text) != S_OK)
         failStartup("Kunde inte hämta arbetsmappen!", path);
     std::size_t used = strnlen(text, FOLDER_FIELD);
     if (used > FOLDER_FIELD - sizeof FOLDER_SUFFIX)

@@ -40,6 +40,7 @@ int commandTexts(Options& options);
 int commandWaitWindow(Options& options);
 int commandWaitGone(Options& options);
 int commandCountWindows(Options& options);
+int commandKey(Options& options);
 int commandMessageBox(Options& options);
 int commandNameDialog(Options& options);
 int commandFileDialog(Options& options);

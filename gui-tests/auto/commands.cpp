@@ -29,6 +29,7 @@ constexpr Command COMMANDS[] = {
     {L"wait-window", commandWaitWindow},
     {L"wait-gone", commandWaitGone},
     {L"count-windows", commandCountWindows},
+    {L"key", commandKey},
     {L"msgbox", commandMessageBox},
     {L"name-dialog", commandNameDialog},
     {L"file-dialog", commandFileDialog},
@@ -94,6 +95,8 @@ System and module:
 Any window:
   wait-window | wait-gone | count-windows [--title T] [--class C] [--child ID]...
                       [--no-child ID]... [--hidden-too]
+  key --vk N [--to ID] [same window options]   press a key in that window: in control ID,
+                      or else where the focus is; prints the control's id and class
 )";
 }
 

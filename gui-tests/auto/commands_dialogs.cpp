@@ -109,6 +109,41 @@ int commandWaitGone(Options& options) {
     return waitQuery(options, false);
 }
 
+// A key pressed while a window of another process has the keyboard: the key-down and key-up
+// go, through that thread's message loop (so dialog navigation sees them), to the control
+// with id --to or else to the control that has the focus.
+int commandKey(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    const auto virtualKey = options.number(L"vk");
+    const auto to = options.number(L"to");
+    const WindowQuery query = queryFromOptions(options);
+    if (!options.ok() || !virtualKey)
+        return fail(EXIT_USAGE, options.ok() ? "key needs --vk N" : options.error());
+    const Deadline deadline(timeout);
+    HWND window = waitForWindow(query, deadline);
+    if (window == nullptr)
+        return fail(EXIT_TIMED_OUT, "no such window appeared");
+    HWND target = nullptr;
+    if (to) {
+        target = findDescendant(window, static_cast<int>(*to));
+    } else {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+            target = info.hwndFocus;
+    }
+    if (target == nullptr)
+        target = window;
+    const WPARAM key = static_cast<WPARAM>(*virtualKey);
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(key), 0)) << 16;
+    if (!PostMessageW(target, WM_KEYDOWN, key, scan | 1) ||
+        !PostMessageW(target, WM_KEYUP, key, scan | 1 | (LPARAM(3) << 30)))
+        return fail(EXIT_FAILED, "the key could not be posted");
+    out(std::to_string(GetDlgCtrlID(target)) + "\t" + toUtf8(windowClass(target)) + "\n");
+    settle(window, deadline.remaining() + 1);
+    return EXIT_DONE;
+}
+
 int commandCountWindows(Options& options) {
     const WindowQuery query = queryFromOptions(options);
     if (!options.ok())

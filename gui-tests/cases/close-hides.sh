@@ -1,9 +1,21 @@
 # The close box, the button "Stäng" and the menu item "Stäng" hide the window; the process
-# keeps running; the tray icon's left button and "Öppna " bring it back.
+# keeps running; the tray icon's left button and "Öppna " bring it back. Esc and Enter do
+# nothing in the main window and the about box.
 . "$(dirname "$0")/../lib.sh"
 
 start_client
 must wait-visible --timeout 60000
+
+# Esc and Enter neither hide the main window nor end the about box.
+for vk in 27 13; do
+    must key --vk $vk --title Kopiavakt --child 1002
+    must wait-visible --timeout 1000
+done
+# (Enter on the focused OK button would press it, as in every dialog.)
+must command 40013
+must key --vk 27 --title Kopiavakt --child 1009
+must wait-window --title Kopiavakt --child 1009 --timeout 1000
+must about --close
 
 must close
 must wait-hidden

@@ -1,5 +1,5 @@
-# The excluded-files dialog shows the selected account's names, one a line; nothing for an
-# account whose status was not opened; no dialog without a selection.
+# The excluded-files dialog shows the selected account's names, one a line, and ignores Esc
+# and Enter; nothing for an account whose status was not opened; no dialog without a selection.
 . "$(dirname "$0")/../lib.sh"
 
 demo_accounts
@@ -9,6 +9,12 @@ client_ready 3
 
 must select --id 7
 must command 40012
+# Esc does nothing where the focus starts (on "Stäng", where Enter would press it); Esc and
+# Enter do nothing in the text.
+for key in "27" "27 --to 1011" "13 --to 1011"; do
+    must key --vk $key --title "Utesluta filer" --child 1011
+    must wait-window --title "Utesluta filer" --child 1011 --timeout 1000
+done
 must excluded --close
 expect_eq "$AUTO_OUT" "$(printf 'Utesluta filer\nhemligt.doc\nbild på älg.jpg\n')" "excluded files of 7"
 
