@@ -267,6 +267,7 @@ TEST_CASE("about dialog 105, excluded files 108 and settings 109") {
     const Control& text = controlWithId(excluded, IDC_EXCLUDED_TEXT);
     CHECK(text.windowClass == L"#129");
     CHECK(has(text.style, ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOHSCROLL | WS_BORDER));
+    CHECK((text.style & WS_TABSTOP) == 0); // the focus starts on "Stäng"
     checkPlace(text, 6, 6, 264, 120);
     const Control& close = controlWithId(excluded, IDC_EXCLUDED_CLOSE);
     CHECK(close.title == L"St\u00e4ng");
