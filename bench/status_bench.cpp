@@ -14,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -202,8 +203,11 @@ class Summary final : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.cpu_accumulated_time > 0)
-                rates[run.benchmark_name()] = double(run.iterations) / run.cpu_accumulated_time;
+            if (run.run_type == Run::RT_Iteration && run.cpu_accumulated_time > 0) {
+                // The best of the repetitions: a busy machine only ever slows a run down.
+                double& best = rates[run.benchmark_name()];
+                best = std::max(best, double(run.iterations) / run.cpu_accumulated_time);
+            }
     }
     std::map<std::string, double> rates;
 };
@@ -216,7 +220,8 @@ double opensslRateWithoutHardware(std::uint32_t accounts) {
                   static_cast<unsigned>(accounts));
     const std::string output = kpv::bench::runChild(
         kpv::bench::selfPath(),
-        {"status_bench", filter, "--benchmark_min_time=0.2", "--benchmark_color=false"},
+        {"status_bench", filter, "--benchmark_min_time=0.2", "--benchmark_repetitions=3",
+         "--benchmark_color=false"},
         {"OPENSSL_ia32cap=~0x200000200000000:~0x20000000", std::string(CHILD_MARK) + "=1"});
     const std::size_t at = output.find(RESULT_PREFIX);
     return at == std::string::npos ? 0
