@@ -96,10 +96,20 @@ if [ "${1:-}" = "--case" ]; then
     # The value of one fact line "name value" of CHECK_OUT.
     fact() { printf '%s\n' "$CHECK_OUT" | sed -n "s/^$1 //p" | head -n1; }
 
-    # A value of the uninstall entry, as "TYPE<TAB>DATA"; empty when the entry or value is missing.
+    # Reads every value of the uninstall entry for reg_value. Wine's reg now and then fails
+    # while the prefix is busy (a client just started), so a failed query is tried again.
+    read_uninstall_entry() {
+        local attempt
+        for attempt in 1 2 3; do
+            timeout 60 wine reg query "$UNINSTALL_KEY" >"$KPV_CASE_DIR/reg.out" 2>/dev/null \
+                </dev/null && return 0
+            log "reg query of the uninstall entry failed (attempt $attempt)"
+            sleep 1
+        done
+        : >"$KPV_CASE_DIR/reg.out"
+    }
+    # A value of the entry read last, as "TYPE<TAB>DATA"; empty when the entry or value is missing.
     reg_value() {
-        timeout 60 wine reg query "$UNINSTALL_KEY" /v "$1" >"$KPV_CASE_DIR/reg.out" 2>/dev/null </dev/null ||
-            return 0
         tr -d '\r' <"$KPV_CASE_DIR/reg.out" |
             awk -v name="$1" '$1 == name { type = $2; sub(/^ *[^ ]+ +[^ ]+ +/, ""); print type "\t" $0 }'
     }
@@ -120,6 +130,7 @@ if [ "${1:-}" = "--case" ]; then
         expect_eq "$(fact target)" "$INSTALL_WIN\\kopiavakt.exe" "Start-menu shortcut target"
         expect_eq "$(fact workdir)" "$INSTALL_WIN" "Start-menu shortcut folder"
         expect_eq "$(fact icon)" "$INSTALL_WIN\\kopiavakt.exe,0" "Start-menu shortcut icon"
+        read_uninstall_entry
         expect_eq "$(reg_value DisplayName)" "REG_SZ	Kopiavakt" "DisplayName"
         expect_eq "$(reg_value DisplayVersion)" "REG_SZ	$KPV_VERSION" "DisplayVersion"
         expect_eq "$(reg_value Publisher | cut -f1)" "REG_SZ" "Publisher"
