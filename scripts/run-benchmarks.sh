@@ -11,4 +11,4 @@ for exe in "$dir"/*_bench; do
   "$exe" --benchmark_min_time=0.2 --benchmark_repetitions=3 --benchmark_color=false | tee -a "$out"
 done
 echo "--- summary"
-sed 's/\x1b\[[0-9;]*m//g' "$out" | grep -E '^[A-Za-z0-9_]+ ours=' || true
+grep -E '^[A-Za-z0-9_]+ ours=' "$out" || true

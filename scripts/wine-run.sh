@@ -13,11 +13,8 @@ if [ ! -e "$ready" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        if [ ! -e "$ready" ]; then
-            wineboot --init >/dev/null 2>&1 </dev/null
-            wineserver -w
-            touch "$ready"
-        fi
+        . "$(dirname "$0")/wine-session.sh"
+        [ -e "$ready" ] || { make_template_prefix "$WINEPREFIX" "$WINEPREFIX.log" && touch "$ready"; }
     ) 9>"$WINEPREFIX.lock"
 fi
 

@@ -33,7 +33,7 @@ stop_xvfb() {
     return 0
 }
 
-# make_template_prefix PREFIX LOG: a fresh prefix for copying (cp -a) into each case.
+# make_template_prefix PREFIX LOG: a fresh prefix, ready to run programs in or to copy (cp -a).
 make_template_prefix() {
     local prefix=$1 log=$2
     WINEPREFIX=$prefix timeout 180 wineboot -i >"$log" 2>&1 </dev/null &&

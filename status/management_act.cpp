@@ -36,11 +36,8 @@ SecureBuffer excludedFilesText(RecordStream& plaintext, std::uint32_t excludedCo
 // A status list cut short by the end of the reply is damaged as a whole: it reads as empty,
 // so no account shows a status taken from a partial list.
 SecureBuffer wholeBlobOrEmpty(RecordStream& reply) {
-    const std::uint32_t start = reply.cursor;
-    const std::uint32_t declared = reply.readU32();
-    reply.cursor = start;
     SecureBuffer blob = reply.readBlob();
-    if (blob.length() != declared)
+    if (reply.cursor > reply.contents.length()) // the cursor advanced by the declared count
         blob.release();
     return blob;
 }
