@@ -9,6 +9,7 @@
 #
 # A case calls its steps; any failed check ends it with exit code 1 and a reason on stderr.
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/../scripts/wine-session.sh"
 
 CASE_NAME=$(basename "$0" .sh)
 WIN_USER=$(id -un)
@@ -128,7 +129,7 @@ client_running() { kill -0 "$CLIENT_PID" 2>/dev/null; }
 
 # Runs kpv-auto; its UTF-8 output is in AUTO_OUT (CR removed), its exit code in AUTO_RC.
 auto() {
-    wine "$KPV_AUTO_EXE" "$@" >"$KPV_CASE_DIR/auto.out" 2>"$KPV_CASE_DIR/auto.err" </dev/null
+    run_wine_program "$KPV_CASE_DIR/auto.out" "$KPV_CASE_DIR/auto.err" "$KPV_AUTO_EXE" "$@"
     AUTO_RC=$?
     AUTO_OUT=$(tr -d '\r' <"$KPV_CASE_DIR/auto.out")
     log "kpv-auto $* -> $AUTO_RC"

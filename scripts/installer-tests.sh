@@ -21,6 +21,7 @@ self=$root/scripts/installer-tests.sh
 # --- one case, run by the driver below in its own process ----------------------------------
 
 if [ "${1:-}" = "--case" ]; then
+    . "$root/scripts/wine-session.sh"
     CASE=$2
     WIN_USER=$(id -un)
     USER_DIR=$WINEPREFIX/drive_c/users/$WIN_USER
@@ -55,7 +56,7 @@ if [ "${1:-}" = "--case" ]; then
     check() {
         STEP=$((STEP + 1))
         local file=$KPV_CASE_DIR/check.$STEP
-        timeout 120 wine "$KPV_INSTALL_CHECK" "$@" >"$file.out" 2>"$file.err" </dev/null
+        run_wine_program "$file.out" "$file.err" "$KPV_INSTALL_CHECK" "$@"
         local rc=$?
         CHECK_OUT=$(tr -d '\r' <"$file.out")
         log "check $* -> $rc"
@@ -96,17 +97,10 @@ if [ "${1:-}" = "--case" ]; then
     # The value of one fact line "name value" of CHECK_OUT.
     fact() { printf '%s\n' "$CHECK_OUT" | sed -n "s/^$1 //p" | head -n1; }
 
-    # Reads every value of the uninstall entry for reg_value. Wine's reg now and then fails
-    # while the prefix is busy (a client just started), so a failed query is tried again.
+    # Reads every value of the uninstall entry for reg_value (nothing when it is missing).
     read_uninstall_entry() {
-        local attempt
-        for attempt in 1 2 3; do
-            timeout 60 wine reg query "$UNINSTALL_KEY" >"$KPV_CASE_DIR/reg.out" 2>/dev/null \
-                </dev/null && return 0
-            log "reg query of the uninstall entry failed (attempt $attempt)"
-            sleep 1
-        done
-        : >"$KPV_CASE_DIR/reg.out"
+        run_wine_program "$KPV_CASE_DIR/reg.out" "$KPV_CASE_DIR/reg.err" reg query "$UNINSTALL_KEY" ||
+            : >"$KPV_CASE_DIR/reg.out"
     }
     # A value of the entry read last, as "TYPE<TAB>DATA"; empty when the entry or value is missing.
     reg_value() {

@@ -10,6 +10,24 @@ wine_session_environment() {
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 }
 
+# run_wine_program OUT ERR PROGRAM ARGS...: runs a Windows program to its end (at most 120 s)
+# with its output in the files OUT and ERR; returns its exit code. Now and then Wine fails to
+# start a program at all (a non-zero code within milliseconds and not a byte of output, where
+# the project's tools always say why they fail); such a start is tried once more.
+run_wine_program() {
+    local out=$1 err=$2 rc
+    shift 2
+    timeout 120 wine "$@" >"$out" 2>"$err" </dev/null
+    rc=$?
+    if [ "$rc" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+        echo "note: Wine did not start $1 (exit code $rc, no output); starting it again" >&2
+        sleep 0.5
+        timeout 120 wine "$@" >"$out" 2>"$err" </dev/null
+        rc=$?
+    fi
+    return "$rc"
+}
+
 # start_xvfb FOLDER SIZE: Xvfb on a free display, which it tells through a descriptor; exports
 # DISPLAY and sets xvfb_pid. Its files go to FOLDER.
 xvfb_pid=
