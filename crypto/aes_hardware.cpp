@@ -1,0 +1,113 @@
+#include "crypto/aes_hardware.h"
+
+#if defined(__x86_64__)
+#include "crypto/aes_key_expansion.h"
+
+#include <immintrin.h>
+
+// Each function carries its own target, so the rest of the program runs on any x86-64
+// processor; these are only reached after CPUID reported the AES instructions.
+#define KPV_AES_TARGET __attribute__((target("aes,sse4.1")))
+
+namespace kpv {
+namespace {
+
+KPV_AES_TARGET __m128i load(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+KPV_AES_TARGET void store(std::uint8_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+// SubWord by AESKEYGENASSIST, which applies the S-box to the word in lane 1 (among others).
+KPV_AES_TARGET std::uint32_t subWord(std::uint32_t w) {
+    const __m128i v = _mm_set1_epi32(static_cast<int>(w));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_aeskeygenassist_si128(v, 0)));
+}
+
+constexpr unsigned BLOCKS_IN_FLIGHT = 8;
+
+} // namespace
+
+KPV_AES_TARGET void aesHardwareExpandKey(const std::uint8_t* key, std::uint32_t keyLength,
+                                         std::uint32_t rounds, std::uint8_t* encryptionKeys,
+                                         std::uint8_t* decryptionKeys) noexcept {
+    expandAesKey(key, keyLength, rounds, encryptionKeys,
+                 [](std::uint32_t w) { return subWord(w); });
+    store(decryptionKeys, load(encryptionKeys + 16 * rounds));
+    for (std::uint32_t r = 1; r < rounds; ++r)
+        store(decryptionKeys + 16 * r, _mm_aesimc_si128(load(encryptionKeys + 16 * (rounds - r))));
+    store(decryptionKeys + 16 * rounds, load(encryptionKeys));
+}
+
+KPV_AES_TARGET void aesHardwareEncryptBlock(const std::uint8_t* keys, std::uint32_t rounds,
+                                            std::uint8_t* block) noexcept {
+    __m128i s = _mm_xor_si128(load(block), load(keys));
+    for (std::uint32_t r = 1; r < rounds; ++r)
+        s = _mm_aesenc_si128(s, load(keys + 16 * r));
+    store(block, _mm_aesenclast_si128(s, load(keys + 16 * rounds)));
+}
+
+KPV_AES_TARGET void aesHardwareDecryptBlock(const std::uint8_t* keys, std::uint32_t rounds,
+                                            std::uint8_t* block) noexcept {
+    __m128i s = _mm_xor_si128(load(block), load(keys));
+    for (std::uint32_t r = 1; r < rounds; ++r)
+        s = _mm_aesdec_si128(s, load(keys + 16 * r));
+    store(block, _mm_aesdeclast_si128(s, load(keys + 16 * rounds)));
+}
+
+// CBC decryption is parallel: every block needs only its own and the previous ciphertext, so
+// eight independent blocks keep the AES unit busy while each one waits on its last round.
+KPV_AES_TARGET void aesHardwareDecryptCbc(const std::uint8_t* keys, std::uint32_t rounds,
+                                          std::uint8_t* chain, std::uint8_t* data,
+                                          std::size_t count) noexcept {
+    __m128i previous = load(chain);
+    const __m128i first = load(keys);
+    const __m128i last = load(keys + 16 * rounds);
+    for (; count >= BLOCKS_IN_FLIGHT; count -= BLOCKS_IN_FLIGHT, data += 16 * BLOCKS_IN_FLIGHT) {
+        __m128i c[BLOCKS_IN_FLIGHT];
+        __m128i s[BLOCKS_IN_FLIGHT];
+        for (unsigned k = 0; k < BLOCKS_IN_FLIGHT; ++k) {
+            c[k] = load(data + 16 * k);
+            s[k] = _mm_xor_si128(c[k], first);
+        }
+        for (std::uint32_t r = 1; r < rounds; ++r) {
+            const __m128i roundKey = load(keys + 16 * r);
+            for (__m128i& block : s)
+                block = _mm_aesdec_si128(block, roundKey);
+        }
+        for (unsigned k = 0; k < BLOCKS_IN_FLIGHT; ++k) {
+            store(data + 16 * k, _mm_xor_si128(_mm_aesdeclast_si128(s[k], last), previous));
+            previous = c[k];
+        }
+    }
+    for (; count > 0; --count, data += 16) {
+        const __m128i c = load(data);
+        __m128i s = _mm_xor_si128(c, first);
+        for (std::uint32_t r = 1; r < rounds; ++r)
+            s = _mm_aesdec_si128(s, load(keys + 16 * r));
+        store(data, _mm_xor_si128(_mm_aesdeclast_si128(s, last), previous));
+        previous = c;
+    }
+    store(chain, previous);
+}
+
+} // namespace kpv
+
+#undef KPV_AES_TARGET
+
+#else
+
+namespace kpv {
+
+void aesHardwareExpandKey(const std::uint8_t*, std::uint32_t, std::uint32_t, std::uint8_t*,
+                          std::uint8_t*) noexcept {}
+void aesHardwareEncryptBlock(const std::uint8_t*, std::uint32_t, std::uint8_t*) noexcept {}
+void aesHardwareDecryptBlock(const std::uint8_t*, std::uint32_t, std::uint8_t*) noexcept {}
+void aesHardwareDecryptCbc(const std::uint8_t*, std::uint32_t, std::uint8_t*, std::uint8_t*,
+                           std::size_t) noexcept {}
+
+} // namespace kpv
+
+#endif
