@@ -82,21 +82,49 @@ bool AesCipher::decryptCbc(SecureBuffer& buffer) {
     const std::uint32_t length = buffer.length();
     if (valid_ == 0 || length == 0 || length % AES_BLOCK_SIZE != 0)
         return false;
+    if (progress != nullptr)
+        return decryptCbcWithProgress(buffer);
+    // In place, without a working copy; the rare bad padding byte is undone by encrypting the
+    // plaintext again under the kept vector, which gives back the ciphertext exactly.
+    std::uint8_t iv[AES_BLOCK_SIZE];
+    std::memcpy(iv, chain_, sizeof iv);
+    std::uint8_t* p = buffer.data();
+    decryptCbcBlocks(p, length / AES_BLOCK_SIZE);
+    secureWipe(chain_, sizeof chain_);
+    const std::uint32_t padding = p[length - 1];
+    const bool accepted = padding <= AES_BLOCK_SIZE;
+    if (accepted)
+        buffer.dropBack(padding);
+    else
+        encryptCbc(iv, p, length);
+    secureWipe(iv, sizeof iv);
+    return accepted;
+}
+
+void AesCipher::encryptCbc(const std::uint8_t* iv, std::uint8_t* p,
+                           std::uint32_t length) const noexcept {
+    const std::uint8_t* previous = iv;
+    for (std::uint32_t offset = 0; offset < length; offset += AES_BLOCK_SIZE) {
+        for (std::uint32_t i = 0; i < AES_BLOCK_SIZE; ++i)
+            p[offset + i] ^= previous[i];
+        encryptBlock(p + offset);
+        previous = p + offset;
+    }
+}
+
+bool AesCipher::decryptCbcWithProgress(SecureBuffer& buffer) {
+    const std::uint32_t length = buffer.length();
     SecureBuffer work = buffer;
     std::uint8_t* p = work.data();
     bool cancelled = false;
-    if (progress == nullptr) {
-        decryptCbcBlocks(p, length / AES_BLOCK_SIZE);
-    } else {
-        // Progress is served after every block, so the blocks go one at a time.
-        for (std::uint32_t offset = 0; offset < length; offset += AES_BLOCK_SIZE) {
-            decryptCbcBlocks(p + offset, 1);
-            if (progress->cancel == 1) {
-                cancelled = true;
-                break;
-            }
-            progress->bytesDone += AES_BLOCK_SIZE;
+    // Progress is served after every block, so the blocks go one at a time.
+    for (std::uint32_t offset = 0; offset < length; offset += AES_BLOCK_SIZE) {
+        decryptCbcBlocks(p + offset, 1);
+        if (progress->cancel == 1) {
+            cancelled = true;
+            break;
         }
+        progress->bytesDone += AES_BLOCK_SIZE;
     }
     secureWipe(chain_, sizeof chain_);
     if (cancelled)

@@ -59,6 +59,10 @@ class AesCipher {
   private:
     // Decrypts count whole blocks of p in place, chaining through chain_.
     void decryptCbcBlocks(std::uint8_t* p, std::uint32_t count) noexcept;
+    // CBC encryption of length bytes in place under iv: undoes a decryption.
+    void encryptCbc(const std::uint8_t* iv, std::uint8_t* p, std::uint32_t length) const noexcept;
+    // decryptCbc when progress is set: one block at a time, on a working copy.
+    bool decryptCbcWithProgress(SecureBuffer& buffer);
 
     std::uint8_t valid_ = 0;
     crypto::AesPath path_ = crypto::AesPath::Hardware;
