@@ -28,13 +28,84 @@ KPV_AES_TARGET std::uint32_t subWord(std::uint32_t w) {
 
 constexpr unsigned BLOCKS_IN_FLIGHT = 8;
 
+// One step of the 128- and 256-bit key expansions: each word of previous XORed with all words
+// before it, then with the SubWord result that assist carries in every lane.
+KPV_AES_TARGET __m128i nextRoundKey(__m128i previous, __m128i assist) {
+    previous = _mm_xor_si128(previous, _mm_slli_si128(previous, 4));
+    previous = _mm_xor_si128(previous, _mm_slli_si128(previous, 4));
+    previous = _mm_xor_si128(previous, _mm_slli_si128(previous, 4));
+    return _mm_xor_si128(previous, assist);
+}
+
+// RotWord(SubWord(last word of k)) ^ RCON, in every lane.
+template <int RCON>
+KPV_AES_TARGET __m128i rotatedAssist(__m128i k) {
+    return _mm_shuffle_epi32(_mm_aeskeygenassist_si128(k, RCON), 0xFF);
+}
+
+// SubWord(last word of k), in every lane.
+KPV_AES_TARGET __m128i plainAssist(__m128i k) {
+    return _mm_shuffle_epi32(_mm_aeskeygenassist_si128(k, 0), 0xAA);
+}
+
+template <int RCON>
+KPV_AES_TARGET void step128(__m128i& k, std::uint8_t*& out) {
+    k = nextRoundKey(k, rotatedAssist<RCON>(k));
+    store(out += 16, k);
+}
+
+// Round keys 2i and 2i + 1 of AES-256 from the two before them.
+template <int RCON, bool LAST = false>
+KPV_AES_TARGET void step256(__m128i& even, __m128i& odd, std::uint8_t*& out) {
+    even = nextRoundKey(even, rotatedAssist<RCON>(odd));
+    store(out += 16, even);
+    if (!LAST) {
+        odd = nextRoundKey(odd, plainAssist(even));
+        store(out += 16, odd);
+    }
+}
+
+KPV_AES_TARGET void expand128(const std::uint8_t* key, std::uint8_t* out) {
+    __m128i k = load(key);
+    store(out, k);
+    step128<0x01>(k, out);
+    step128<0x02>(k, out);
+    step128<0x04>(k, out);
+    step128<0x08>(k, out);
+    step128<0x10>(k, out);
+    step128<0x20>(k, out);
+    step128<0x40>(k, out);
+    step128<0x80>(k, out);
+    step128<0x1b>(k, out);
+    step128<0x36>(k, out);
+}
+
+KPV_AES_TARGET void expand256(const std::uint8_t* key, std::uint8_t* out) {
+    __m128i even = load(key);
+    __m128i odd = load(key + 16);
+    store(out, even);
+    store(out += 16, odd);
+    step256<0x01>(even, odd, out);
+    step256<0x02>(even, odd, out);
+    step256<0x04>(even, odd, out);
+    step256<0x08>(even, odd, out);
+    step256<0x10>(even, odd, out);
+    step256<0x20>(even, odd, out);
+    step256<0x40, true>(even, odd, out);
+}
+
 } // namespace
 
 KPV_AES_TARGET void aesHardwareExpandKey(const std::uint8_t* key, std::uint32_t keyLength,
                                          std::uint32_t rounds, std::uint8_t* encryptionKeys,
                                          std::uint8_t* decryptionKeys) noexcept {
-    expandAesKey(key, keyLength, rounds, encryptionKeys,
-                 [](std::uint32_t w) { return subWord(w); });
+    if (keyLength == 16)
+        expand128(key, encryptionKeys);
+    else if (keyLength == 32)
+        expand256(key, encryptionKeys);
+    else
+        expandAesKey(key, keyLength, rounds, encryptionKeys,
+                     [](std::uint32_t w) { return subWord(w); });
     store(decryptionKeys, load(encryptionKeys + 16 * rounds));
     for (std::uint32_t r = 1; r < rounds; ++r)
         store(decryptionKeys + 16 * r, _mm_aesimc_si128(load(encryptionKeys + 16 * (rounds - r))));

@@ -21,13 +21,12 @@ bool openSealedStatus(SecureBuffer& payload, const SecureBuffer& secret, const S
         if (!mac.verify(payload, tag))
             return false;
     }
-    const SecureBuffer iv = payload.slice(0, AES_BLOCK_SIZE);
-    if (iv.length() != AES_BLOCK_SIZE)
+    if (payload.length() < AES_BLOCK_SIZE)
         return false;
     // Decrypting a copy leaves the payload as it was on every failure.
     SecureBuffer ciphertext = payload.slice(AES_BLOCK_SIZE, payload.length() - AES_BLOCK_SIZE);
     AesCipher cipher(encryptionKey);
-    cipher.setIv(iv.data());
+    cipher.setIv(payload.data()); // the vector is copied into the cipher, which wipes it
     if (!cipher.decryptCbc(ciphertext))
         return false;
     payload = std::move(ciphertext);
