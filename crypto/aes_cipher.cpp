@@ -57,6 +57,15 @@ void AesCipher::encryptBlock(std::uint8_t* block) const noexcept {
         bitsliced(path_).encryptBlocks(roundKeys_.data(), rounds_, block, 1);
 }
 
+void AesCipher::encryptBlocks(std::uint8_t* blocks, std::uint32_t count) const noexcept {
+    if (valid_ == 0)
+        return;
+    if (path_ == crypto::AesPath::Hardware)
+        aesHardwareEncryptBlocks(roundKeys_.data(), rounds_, blocks, count);
+    else
+        bitsliced(path_).encryptBlocks(roundKeys_.data(), rounds_, blocks, count);
+}
+
 void AesCipher::decryptBlock(std::uint8_t* block) const noexcept {
     if (valid_ == 0)
         return;

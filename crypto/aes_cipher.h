@@ -41,6 +41,9 @@ class AesCipher {
     // valid.
     void encryptBlock(std::uint8_t* block) const noexcept;
     void decryptBlock(std::uint8_t* block) const noexcept;
+    // Encrypts count consecutive 16-byte blocks in place, each on its own (ECB), several at
+    // once. Does nothing on an object that is not valid.
+    void encryptBlocks(std::uint8_t* blocks, std::uint32_t count) const noexcept;
 
     // Copies 16 bytes as the chaining value of the next decryptCbc. It is needed before every
     // decryptCbc: each one leaves the chaining value zero.

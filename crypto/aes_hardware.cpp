@@ -120,6 +120,25 @@ KPV_AES_TARGET void aesHardwareEncryptBlock(const std::uint8_t* keys, std::uint3
     store(block, _mm_aesenclast_si128(s, load(keys + 16 * rounds)));
 }
 
+KPV_AES_TARGET void aesHardwareEncryptBlocks(const std::uint8_t* keys, std::uint32_t rounds,
+                                             std::uint8_t* blocks, std::size_t count) noexcept {
+    constexpr unsigned IN_FLIGHT = 4;
+    for (; count >= IN_FLIGHT; count -= IN_FLIGHT, blocks += 16 * IN_FLIGHT) {
+        __m128i s[IN_FLIGHT];
+        for (unsigned k = 0; k < IN_FLIGHT; ++k)
+            s[k] = _mm_xor_si128(load(blocks + 16 * k), load(keys));
+        for (std::uint32_t r = 1; r < rounds; ++r) {
+            const __m128i roundKey = load(keys + 16 * r);
+            for (__m128i& block : s)
+                block = _mm_aesenc_si128(block, roundKey);
+        }
+        for (unsigned k = 0; k < IN_FLIGHT; ++k)
+            store(blocks + 16 * k, _mm_aesenclast_si128(s[k], load(keys + 16 * rounds)));
+    }
+    for (; count > 0; --count, blocks += 16)
+        aesHardwareEncryptBlock(keys, rounds, blocks);
+}
+
 KPV_AES_TARGET void aesHardwareDecryptBlock(const std::uint8_t* keys, std::uint32_t rounds,
                                             std::uint8_t* block) noexcept {
     __m128i s = _mm_xor_si128(load(block), load(keys));
@@ -175,6 +194,8 @@ namespace kpv {
 void aesHardwareExpandKey(const std::uint8_t*, std::uint32_t, std::uint32_t, std::uint8_t*,
                           std::uint8_t*) noexcept {}
 void aesHardwareEncryptBlock(const std::uint8_t*, std::uint32_t, std::uint8_t*) noexcept {}
+void aesHardwareEncryptBlocks(const std::uint8_t*, std::uint32_t, std::uint8_t*,
+                              std::size_t) noexcept {}
 void aesHardwareDecryptBlock(const std::uint8_t*, std::uint32_t, std::uint8_t*) noexcept {}
 void aesHardwareDecryptCbc(const std::uint8_t*, std::uint32_t, std::uint8_t*, std::uint8_t*,
                            std::size_t) noexcept {}

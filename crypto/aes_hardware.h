@@ -14,6 +14,9 @@ void aesHardwareExpandKey(const std::uint8_t* key, std::uint32_t keyLength, std:
 
 void aesHardwareEncryptBlock(const std::uint8_t* encryptionKeys, std::uint32_t rounds,
                              std::uint8_t* block) noexcept;
+// count blocks in place, four in flight.
+void aesHardwareEncryptBlocks(const std::uint8_t* encryptionKeys, std::uint32_t rounds,
+                              std::uint8_t* blocks, std::size_t count) noexcept;
 void aesHardwareDecryptBlock(const std::uint8_t* decryptionKeys, std::uint32_t rounds,
                              std::uint8_t* block) noexcept;
 
