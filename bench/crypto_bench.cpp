@@ -2,6 +2,8 @@
 // second, each beside OpenSSL's EVP interface doing the same work. OpenSSL is measured as it
 // runs by default and, in child runs of this program, with its hardware paths masked off
 // (OPENSSL_ia32cap is read once when OpenSSL starts, so it cannot change within one process).
+// The lines with masked hardware (_no_aesni, _no_shani, _no_hw) measure our software paths: the
+// constant-time bit-sliced AES (SSSE3 build) and the portable SHA-256.
 // The last lines compare the figures: NAME ours=X openssl=Y ratio=Z (ratio = ours / openssl).
 #include "bench/child_run.h"
 #include "crypto/aes_cipher.h"
