@@ -218,7 +218,9 @@ struct Engine {
         transpose(q);
         subBytes(q);
         transpose(q);
-        return static_cast<std::uint32_t>(q[0][0]);
+        const auto result = static_cast<std::uint32_t>(q[0][0]);
+        secureWipe(q, sizeof q);
+        return result;
     }
 
     // A round key as planes: each plane byte is 0xFF or 0x00 for all eight blocks alike.
@@ -229,6 +231,7 @@ struct Engine {
         transpose(q);
         for (unsigned i = 0; i < 8; ++i)
             store(planes + 16 * i, q[i]);
+        secureWipe(q, sizeof q);
     }
 
     // Up to BATCH blocks from p into q; missing blocks are zero.
