@@ -35,7 +35,8 @@ inline constexpr Pattern INVERSE_SHIFT_ROWS = {
 inline constexpr Pattern ROTATE_ROWS_1 = {{1, 2, 3, 0, 5, 6, 7, 4, 9, 10, 11, 8, 13, 14, 15, 12}};
 inline constexpr Pattern ROTATE_ROWS_2 = {{2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13}};
 
-// Engine over a policy S with `static Lanes shuffle(Lanes, const Pattern&)`.
+// Engine over a policy S with `static Lanes shuffle(Lanes, const Pattern&)` and
+// `template <unsigned ROWS> static Lanes rotateRows(Lanes)` (the ROTATE_ROWS_1/2 shuffles).
 template <typename S>
 struct Engine {
     static Lanes splat(std::uint64_t v) { return Lanes{v, v}; }
@@ -159,19 +160,19 @@ struct Engine {
     static void mixColumns(Lanes* a) {
         Lanes next[8], t[8], doubled[8];
         for (unsigned i = 0; i < 8; ++i) {
-            next[i] = S::shuffle(a[i], ROTATE_ROWS_1);
+            next[i] = S::template rotateRows<1>(a[i]);
             t[i] = a[i] ^ next[i];
         }
         timesX(t, doubled);
         for (unsigned i = 0; i < 8; ++i)
-            a[i] = doubled[i] ^ next[i] ^ S::shuffle(t[i], ROTATE_ROWS_2);
+            a[i] = doubled[i] ^ next[i] ^ S::template rotateRows<2>(t[i]);
     }
 
     // InvMixColumns is MixColumns after a[r] ^= 4(a[r] ^ a[r+2]).
     static void inverseMixColumns(Lanes* a) {
         Lanes u[8], twice[8], fourTimes[8];
         for (unsigned i = 0; i < 8; ++i)
-            u[i] = a[i] ^ S::shuffle(a[i], ROTATE_ROWS_2);
+            u[i] = a[i] ^ S::template rotateRows<2>(a[i]);
         timesX(u, twice);
         timesX(twice, fourTimes);
         for (unsigned i = 0; i < 8; ++i)

@@ -17,6 +17,20 @@ struct ByteMoves {
         std::memcpy(&v, out, sizeof v);
         return v;
     }
+
+    // A column is one 32-bit word, so rotating its rows is rotating the word by whole bytes;
+    // which way depends on where the word keeps its first byte.
+    template <unsigned ROWS>
+    static Lanes rotateRows(Lanes v) {
+        using Words = std::uint32_t __attribute__((vector_size(16)));
+        constexpr unsigned BITS = 8 * ROWS;
+        const auto w = reinterpret_cast<Words>(v);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        return reinterpret_cast<Lanes>(w >> BITS | w << (32 - BITS));
+#else
+        return reinterpret_cast<Lanes>(w << BITS | w >> (32 - BITS));
+#endif
+    }
 };
 
 using Portable = bitsliced::Engine<ByteMoves>;

@@ -19,6 +19,10 @@ struct Pshufb {
         const __m128i pattern = _mm_load_si128(reinterpret_cast<const __m128i*>(p.index));
         return reinterpret_cast<Lanes>(_mm_shuffle_epi8(reinterpret_cast<__m128i>(v), pattern));
     }
+    template <unsigned ROWS>
+    static Lanes rotateRows(Lanes v) {
+        return shuffle(v, ROWS == 1 ? bitsliced::ROTATE_ROWS_1 : bitsliced::ROTATE_ROWS_2);
+    }
 };
 
 using Ssse3 = bitsliced::Engine<Pshufb>;
