@@ -21,8 +21,9 @@ const BitslicedAes& bitsliced(crypto::AesPath path) {
 
 } // namespace
 
-AesCipher::AesCipher(const SecureBuffer& key) : path_(crypto::aesPath()) {
-    const std::uint32_t length = key.length();
+AesCipher::AesCipher(const SecureBuffer& key) : AesCipher(key.data(), key.length()) {}
+
+AesCipher::AesCipher(const std::uint8_t* key, std::uint32_t length) : path_(crypto::aesPath()) {
     if (length != 16 && length != 24 && length != 32)
         return;
     rounds_ = length / 4 + 6;
@@ -30,11 +31,11 @@ AesCipher::AesCipher(const SecureBuffer& key) : path_(crypto::aesPath()) {
     const std::uint32_t roundKeys = rounds_ + 1;
     if (path_ == crypto::AesPath::Hardware) {
         roundKeys_.allocate(2 * AES_BLOCK_SIZE * roundKeys);
-        aesHardwareExpandKey(key.data(), length, rounds_, roundKeys_.data(),
+        aesHardwareExpandKey(key, length, rounds_, roundKeys_.data(),
                              roundKeys_.data() + AES_BLOCK_SIZE * roundKeys);
     } else {
         roundKeys_.allocate(AES_BITSLICED_ROUND_KEY_BYTES * roundKeys);
-        bitsliced(path_).expandKey(key.data(), length, rounds_, roundKeys_.data());
+        bitsliced(path_).expandKey(key, length, rounds_, roundKeys_.data());
     }
     valid_ = 1;
 }

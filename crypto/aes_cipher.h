@@ -29,6 +29,8 @@ class AesCipher {
     // A key of 16, 24 or 32 bytes gives 10, 12 or 14 rounds. Any other length gives an object
     // that is not valid, holds no round keys, and whose every decryptCbc fails.
     explicit AesCipher(const SecureBuffer& key);
+    // The same from length bytes at key (which may sit inside a larger secure buffer).
+    AesCipher(const std::uint8_t* key, std::uint32_t length);
     ~AesCipher();
     AesCipher(const AesCipher&) = delete;
     AesCipher& operator=(const AesCipher&) = delete;
