@@ -8,8 +8,9 @@
 //
 // Waits block the thread: a blocking connect and send, readiness waits of 2 s up to an idle
 // limit of 90 s (600 s when the action asks), and retry sleeps of 15 s then 5 s, all within a
-// total limit of 300 s for the exchange (ExchangeTiming). Not thread-safe; a nested
-// runExchange during one of the action's callbacks returns false.
+// total limit for the exchange of 300 s by default (ExchangeTiming; a caller whose actions ask
+// for the long idle limit raises it). Not thread-safe; a nested runExchange during one of the
+// action's callbacks returns false.
 #include "core/record_stream.h"
 #include "core/secure_buffer.h"
 #include "net/exchange_clock.h"
@@ -67,8 +68,8 @@ class ServerConnection {
 
     // Opens a socket and connects it, resolving the host name (and keeping last_ip.bin) when no
     // fixed address is configured. Quiet: name resolution and connect failures are not
-    // reported (socket creation failures always are). A cache that cannot be
-    // written is no failure.
+    // reported (socket creation failures always are). A cache that cannot be written is no
+    // failure.
     bool connectToServer(bool quiet);
     bool resolveServer(bool quiet, std::uint32_t& address);
     // After a broken connection: asks the action whether to retry, waits, connects quietly;
