@@ -63,7 +63,7 @@ void AttentionDisplay::updateStarting(bool manual) {
     board_.updateStarting();
     // The exchange blocks the window: only the notification area can still say what goes on.
     setTray(iconFor(board_.trayState()), trayTooltip(UPDATING_LINE));
-    cursorsBefore_.push_back(manual ? SetCursor(LoadCursorA(nullptr, IDC_WAIT)) : nullptr);
+    updates_.push_back({manual, manual ? SetCursor(LoadCursorA(nullptr, IDC_WAIT)) : nullptr});
 }
 
 void AttentionDisplay::exchangeFailed() {
@@ -72,10 +72,12 @@ void AttentionDisplay::exchangeFailed() {
 
 void AttentionDisplay::updateFinished(bool exchangeRan) {
     board_.updateFinished(exchangeRan, now());
-    if (!cursorsBefore_.empty()) {
-        if (HCURSOR before = cursorsBefore_.back())
-            SetCursor(before);
-        cursorsBefore_.pop_back();
+    if (!updates_.empty()) {
+        const RunningUpdate update = updates_.back();
+        updates_.pop_back();
+        if (update.manual)
+            SetCursor(update.cursorBefore != nullptr ? update.cursorBefore
+                                                     : LoadCursorA(nullptr, IDC_ARROW));
     }
     remark();
 }

@@ -33,11 +33,14 @@ class AttentionDisplay {
     LRESULT customDraw(NMLVCUSTOMDRAW& draw) const;
 
   private:
-    void remarkNow();
     void setTray(int iconId, const std::string& utf8Tip) const;
 
     AttentionBoard board_;
-    std::vector<HCURSOR> cursorsBefore_; // one per update under way; null for timer updates
+    struct RunningUpdate {
+        bool manual;
+        HCURSOR cursorBefore; // the cursor the wait cursor replaced, if any
+    };
+    std::vector<RunningUpdate> updates_; // the innermost last
     HINSTANCE instance_ = nullptr;
     HWND window_ = nullptr;
 };

@@ -1,7 +1,7 @@
 # What needs attention is shown: after an update with one outdated and one fresh account the
 # outdated row is drawn in the warning colour and the tray tooltip names it, also after a new
 # taskbar; a longer period in "Inställningar" marks the rows again without an exchange; a timer
-# update that finds no server says so in the tooltip.
+# update that finds no server says so in the tooltip, and one under way says that it runs.
 . "$(dirname "$0")/../lib.sh"
 
 accounts=$KPV_CASE_DIR/accounts.json
@@ -37,6 +37,12 @@ stop_server
 must timer
 must tray-tip --starts 'Kopiavakt\nIngen kontakt med servern sedan '
 expect_eq "$(message_boxes)" 0 "message boxes after a timer update without the server"
+
+# While a slow reply keeps the window blocked, the tooltip says that an update runs.
+start_server --fault slow --delay-ms 3000
+must command 40006
+must tray-tip --expect 'Kopiavakt\nUppdaterar status…'
+must tray-tip --expect 'Kopiavakt' --timeout 20000
 
 must command 40034
 wait_client_exit 20
