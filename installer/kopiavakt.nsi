@@ -21,6 +21,15 @@ Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; The same sources give the same installer: no file times are stored with the files.
+SetDateSave off
+
+; A signed release (scripts/release.sh --sign) signs the uninstaller before it is packed into
+; the installer, and the finished installer; a signing failure fails the build.
+!ifdef SIGN_COMMAND
+    !uninstfinalize '${SIGN_COMMAND} "%1"' = 0
+    !finalize '${SIGN_COMMAND} "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh
