@@ -318,10 +318,22 @@ Function un.wipeDataFolder
             ${IfNot} ${Errors}
                 FileSeek $2 0 END $3
                 FileSeek $2 0 SET
+                ; Zeros from a cleared block (System::Alloc zero-fills), 4 KB at a time.
+                System::Alloc 4096
+                Pop $4
                 ${DoWhile} $3 > 0
-                    FileWriteByte $2 0
-                    IntOp $3 $3 - 1
+                    ${If} $3 > 4096
+                        StrCpy $5 4096
+                    ${Else}
+                        StrCpy $5 $3
+                    ${EndIf}
+                    System::Call 'kernel32::WriteFile(p r2, p r4, i r5, *i .r6, p 0) i .r7'
+                    ${If} $7 = 0
+                        ${Break}
+                    ${EndIf}
+                    IntOp $3 $3 - $5
                 ${Loop}
+                System::Free $4
                 System::Call 'kernel32::FlushFileBuffers(p r2)'
                 FileClose $2
             ${EndIf}

@@ -347,7 +347,7 @@ if [ "${1:-}" = "--case" ]; then
     # the file was overwritten before it was deleted.
     make_data() {
         mkdir -p "$DATA_DIR"
-        head -c 3000 /dev/urandom >"$DATA_DIR/account_list.bin"
+        head -c 10000 /dev/urandom >"$DATA_DIR/account_list.bin"
         printf '\004\000\000\000\003\000\000\000' >"$DATA_DIR/settings.bin"
         rm -f "$KPV_CASE_DIR/accounts.link"
         ln "$DATA_DIR/account_list.bin" "$KPV_CASE_DIR/accounts.link"
@@ -355,7 +355,7 @@ if [ "${1:-}" = "--case" ]; then
     expect_wiped() { # how
         expect_gone "$DATA_DIR"
         expect_eq "$(tr -d '\0' <"$KPV_CASE_DIR/accounts.link" | wc -c)" 0 "account list bytes left ($1)"
-        expect_eq "$(stat -c %s "$KPV_CASE_DIR/accounts.link")" 3000 "account list size ($1)"
+        expect_eq "$(stat -c %s "$KPV_CASE_DIR/accounts.link")" 10000 "account list size ($1)"
     }
 
     # The uninstaller's "remove the data" box is unticked by default; ticked, or /REMOVEDATA in
