@@ -3,8 +3,8 @@
 // connection, the clock, and the main window's excluded-file lists that each status reply
 // fills. Owned by the entry point for the whole run; no copy of the account list lives here.
 #include "accounts/account_lists.h"
+#include "app/user_interface.h"
 #include "core/clock.h"
-#include "core/user_interface.h"
 
 namespace kpv {
 

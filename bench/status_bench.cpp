@@ -32,22 +32,14 @@ using kpv::SecureBuffer;
 const char* const CHILD_MARK = "KPV_STATUS_BENCH_CHILD";
 const char* const RESULT_PREFIX = "KPV_RESULT ";
 
-class DiscardingUi final : public kpv::UserInterface {
+class DiscardingUi final : public kpv::StatusView {
   public:
     kpv::Answer showMessage(const char*, kpv::MessageKind) override { return kpv::Answer::Ok; }
-    bool chooseLogFile(SecureBuffer&) override { return false; }
-    bool chooseUserListToOpen(SecureBuffer&) override { return false; }
-    bool chooseUserListToSave(SecureBuffer&, const char*) override { return false; }
-    int showNameDialog() override { return 0; }
     void clearRows() override { rows = 0; }
     void insertRow(std::uint32_t, const SecureBuffer* texts, const kpv::RowStatus&) override {
         rows += texts[0].length();
     }
-    bool selectedAccountId(std::uint32_t&) override { return false; }
-    void showMainWindow() override {}
-    void updateStarting(bool) override {}
     void exchangeFailed() override {}
-    void updateFinished(bool) override {}
     std::size_t rows = 0;
 };
 

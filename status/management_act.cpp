@@ -44,27 +44,26 @@ SecureBuffer wholeBlobOrEmpty(RecordStream& reply) {
 
 } // namespace
 
-ManagementAct::ManagementAct(UserInterface& ui_, std::int32_t accountCount_,
-                             const AccountIdList& accountIds_, const BufferList& accountKeys_,
-                             BufferList accountNames_, AccountIdList* excludedIds_,
-                             BufferList* excludedTexts_, bool quiet_)
-    : ui(ui_), accountCount(accountCount_), accountIds(accountIds_), accountKeys(accountKeys_),
-      accountNames(std::move(accountNames_)), excludedIds(excludedIds_),
-      excludedTexts(excludedTexts_), quiet(quiet_) {}
+ManagementAct::ManagementAct(StatusView& view, std::int32_t accountCount,
+                             const AccountIdList& accountIds, const BufferList& accountKeys,
+                             BufferList accountNames, AccountIdList* excludedIds,
+                             BufferList* excludedTexts, bool quiet)
+    : view_(view), accountCount_(accountCount), accountIds_(accountIds), accountKeys_(accountKeys),
+      accountNames_(std::move(accountNames)), excludedIds_(excludedIds),
+      excludedTexts_(excludedTexts), quiet_(quiet) {}
 
 bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
                                 std::uint8_t& /*longIdle*/) {
     const SecureBuffer& frame = reply.contents;
-    if (!isCompleteFrame(frame) || frame.length() < 10 ||
-        (frame.data()[8] | (frame.data()[9] << 8)) != MSG_STATUS_REPLY)
+    if (!isCompleteFrame(frame) || frameMessageType(frame) != MSG_STATUS_REPLY)
         return true;
 
-    ui.clearRows();
+    view_.clearRows();
     RecordStream statusList(wholeBlobOrEmpty(reply));
     RecordStream timeList;
-    timeList.appendU16(static_cast<std::uint32_t>(accountCount));
+    timeList.appendU16(static_cast<std::uint32_t>(accountCount_));
 
-    for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(accountCount); ++i) {
+    for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(accountCount_); ++i) {
         SecureBuffer sealedStatus = statusList.readBlob();
         const SecureBuffer statusTag = statusList.readBlob();
         const std::uint32_t diskSpaceHigh = statusList.readU32();
@@ -73,11 +72,11 @@ bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
         const std::uint32_t copiesMade = statusList.readU32();
 
         StatusRow row;
-        row.name = accountNames[i];
-        row.accountId = accountIds[i];
+        row.name = accountNames_[i];
+        row.accountId = accountIds_[i];
         if (sealedStatus.empty() || statusTag.empty() ||
-            !openSealedStatus(sealedStatus, accountKeys[i], statusTag)) {
-            insertStatusRow(*this, row);
+            !openSealedStatus(sealedStatus, accountKeys_[i], statusTag)) {
+            insertStatusRow(view_, row);
             continue;
         }
 
@@ -94,10 +93,10 @@ bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
         row.diskSpace = joinHalves(diskSpaceHigh, diskSpaceLow);
         row.opened = true;
 
-        excludedIds->append(row.accountId);
-        excludedTexts->append(excludedFilesText(plaintext, row.excludedCount));
+        excludedIds_->append(row.accountId);
+        excludedTexts_->append(excludedFilesText(plaintext, row.excludedCount));
         timeList.appendU32(row.lastCopyTime);
-        insertStatusRow(*this, row);
+        insertStatusRow(view_, row);
     }
 
     (void)saveDataFile(TIME_LIST_FILE, timeList); // a file that cannot be written is skipped
@@ -105,9 +104,9 @@ bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
 }
 
 void ManagementAct::onFailed(std::int32_t /*stage*/, std::int32_t /*error*/) {
-    ui.exchangeFailed();
-    if (!quiet)
-        ui.showMessage("Fel: Fick ingen kontakt med servern.", MessageKind::Error);
+    view_.exchangeFailed();
+    if (!quiet_)
+        view_.showMessage("Fel: Fick ingen kontakt med servern.", MessageKind::Error);
 }
 
 } // namespace kpv

@@ -3,8 +3,8 @@
 // into the exchange, turns the status reply into list rows, excluded-file texts and
 // time_list.bin, and tells the user when the server could not be reached.
 #include "accounts/account_lists.h"
-#include "core/user_interface.h"
 #include "net/send_action.h"
+#include "status/status_view.h"
 
 #include <cstdint>
 
@@ -16,7 +16,7 @@ class ManagementAct final : public SendAction {
   public:
     // Deep copies of the lists, which all hold `accountCount` entries in request order. The
     // excluded lists belong to the main window; the action only appends to them.
-    ManagementAct(UserInterface& ui, std::int32_t accountCount, const AccountIdList& accountIds,
+    ManagementAct(StatusView& view, std::int32_t accountCount, const AccountIdList& accountIds,
                   const BufferList& accountKeys, BufferList accountNames,
                   AccountIdList* excludedIds, BufferList* excludedTexts, bool quiet);
 
@@ -26,14 +26,15 @@ class ManagementAct final : public SendAction {
     // Tells the user interface, and shows "Fel: Fick ingen kontakt med servern." unless quiet.
     void onFailed(std::int32_t stage, std::int32_t error) override;
 
-    UserInterface& ui;
-    const std::int32_t accountCount;
-    const AccountIdList accountIds;
-    const BufferList accountKeys;
-    const BufferList accountNames;
-    AccountIdList* const excludedIds;
-    BufferList* const excludedTexts;
-    const bool quiet;
+  private:
+    StatusView& view_;
+    const std::int32_t accountCount_;
+    const AccountIdList accountIds_;
+    const BufferList accountKeys_;
+    const BufferList accountNames_;
+    AccountIdList* const excludedIds_;
+    BufferList* const excludedTexts_;
+    const bool quiet_;
 };
 
 } // namespace kpv

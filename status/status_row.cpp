@@ -1,11 +1,11 @@
 #include "status/status_row.h"
 
 #include "status/column_text.h"
-#include "status/management_act.h"
+#include "status/status_view.h"
 
 namespace kpv {
 
-void insertStatusRow(ManagementAct& action, const StatusRow& row) {
+void insertStatusRow(StatusView& view, const StatusRow& row) {
     SecureBuffer texts[STATUS_COLUMN_COUNT];
     texts[0] = row.name;
     texts[0].appendZeros(1); // a stored name always shows, with or without its own zero byte
@@ -16,7 +16,7 @@ void insertStatusRow(ManagementAct& action, const StatusRow& row) {
     texts[5] = formatDecimal(row.copiesMade);
     texts[6] = formatDecimal(row.storedCopies);
     texts[7] = formatSize(row.diskSpace);
-    action.ui.insertRow(row.accountId, texts, RowStatus{row.opened, row.lastCopyTime});
+    view.insertRow(row.accountId, texts, RowStatus{row.opened, row.lastCopyTime});
 }
 
 } // namespace kpv

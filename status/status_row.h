@@ -6,7 +6,7 @@
 
 namespace kpv {
 
-class ManagementAct;
+class StatusView;
 
 // For an account whose status did not open every value but the name and the id is 0.
 struct StatusRow {
@@ -22,7 +22,7 @@ struct StatusRow {
     bool opened = false; // the sealed status opened; only the row's mark depends on it
 };
 
-// Adds the row to the action's list view, the account id as its item data.
-void insertStatusRow(ManagementAct& action, const StatusRow& row);
+// Adds the row to the view's list, the account id as its item data.
+void insertStatusRow(StatusView& view, const StatusRow& row);
 
 } // namespace kpv

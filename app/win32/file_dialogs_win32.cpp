@@ -1,7 +1,7 @@
 // The three file choosers of the account commands. They run the wide-character dialogs so
 // that their Swedish titles and filters read correctly under any ANSI code page, and hand
 // back the chosen path in the ANSI code page, as the rest of the client opens files.
-#include "accounts/user_list_commands.h"
+#include "app/user_list_commands.h"
 #include "app/win32/text_win32.h"
 #include "app/win32/win32_user_interface.h"
 #include "core/secure_memory.h"

@@ -1,8 +1,8 @@
 #include "app/win32/main_window_win32.h"
 
-#include "accounts/account_commands.h"
-#include "accounts/user_list_commands.h"
+#include "app/account_commands.h"
 #include "app/update_cycle.h"
+#include "app/user_list_commands.h"
 #include "app/win32/dialogs_win32.h"
 #include "app/win32/procedure_guard_win32.h"
 #include "app/win32/resource_ids.h"

@@ -5,8 +5,8 @@
 // Fixed texts arrive as UTF-8 and are shown through the wide-character calls (and dialogs are
 // wide-character windows), so they read correctly under any ANSI code page; account names,
 // paths and row texts are ANSI bytes and go through the ANSI calls unchanged.
+#include "app/user_interface.h"
 #include "app/win32/attention_display_win32.h"
-#include "core/user_interface.h"
 
 #include <windows.h>
 

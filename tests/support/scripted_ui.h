@@ -1,6 +1,6 @@
 #pragma once
 // A user-interface port for tests: it records what the logic shows and answers from a script.
-#include "core/user_interface.h"
+#include "app/user_interface.h"
 
 #include <cstdint>
 #include <deque>

@@ -1,8 +1,8 @@
 // The client's own update cycle, natively, against the reference server with the demo data:
 // what the user would see in the list, and how each fault mode ends.
-#include "accounts/account_commands.h"
-#include "accounts/user_list_commands.h"
+#include "app/account_commands.h"
 #include "app/update_cycle.h"
+#include "app/user_list_commands.h"
 #include "tests/app/client_fixture.h"
 #include "tests/tools/tool_test_support.h"
 #include "tools/common/secure_file.h"

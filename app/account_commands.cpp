@@ -1,4 +1,4 @@
-#include "accounts/account_commands.h"
+#include "app/account_commands.h"
 
 #include "accounts/account_list_file.h"
 #include "accounts/pending_name.h"

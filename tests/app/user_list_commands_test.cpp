@@ -1,4 +1,4 @@
-#include "accounts/user_list_commands.h"
+#include "app/user_list_commands.h"
 #include "tests/app/client_fixture.h"
 
 #include <doctest/doctest.h>

@@ -1,6 +1,6 @@
-#include "accounts/account_commands.h"
 #include "accounts/account_list_file.h"
 #include "accounts/pending_name.h"
+#include "app/account_commands.h"
 #include "tests/app/client_fixture.h"
 
 #include <doctest/doctest.h>

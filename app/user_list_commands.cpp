@@ -1,4 +1,4 @@
-#include "accounts/user_list_commands.h"
+#include "app/user_list_commands.h"
 
 #include "accounts/account_list_file.h"
 #include "app/update_cycle.h"
