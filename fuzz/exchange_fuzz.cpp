@@ -5,8 +5,9 @@
 // must never hold more than MAX_REPLY_SIZE bytes, never stay silent past its idle limit, hand
 // the action only whole frames, and end with the socket closed, nothing received kept, the
 // action destroyed and every released block wiped.
+#include "core/clock.h"
 #include "core/secure_memory.h"
-#include "net/exchange_clock.h"
+#include "net/exchange_timing.h"
 #include "net/frame.h"
 #include "net/server_connection.h"
 #include "net/socket_layer.h"
@@ -57,7 +58,7 @@ constexpr std::uint32_t MAX_SILENCE =
     LONG_IDLE_LIMIT_SECONDS * 1000 + 2 * READINESS_WAIT_MILLISECONDS;
 
 // The fake server and the virtual clock in one, so that silence moves time.
-class FakeNetwork final : public SocketLayer, public ExchangeClock {
+class FakeNetwork final : public SocketLayer, public Clock {
   public:
     FakeNetwork(Input& input, std::uint32_t sendCap, bool failFirstConnect)
         : input_(input), sendCap_(sendCap), failConnect_(failFirstConnect) {}
@@ -65,7 +66,8 @@ class FakeNetwork final : public SocketLayer, public ExchangeClock {
     const ServerConnection* connection = nullptr;
     int openSockets = 0;
 
-    // ExchangeClock
+    // Clock
+    std::int64_t now() override { return static_cast<std::int64_t>(now_ / 1000); }
     std::uint64_t milliseconds() override { return now_; }
     void sleepMilliseconds(std::uint32_t milliseconds) override { now_ += milliseconds; }
 

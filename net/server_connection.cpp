@@ -39,8 +39,7 @@ class ServerConnection::ExchangeEnd {
 };
 
 ServerConnection::ServerConnection(const ServerAddress& address, bool& startupFailed,
-                                   SocketLayer& sockets, ExchangeClock& clock,
-                                   const ExchangeTiming& timing)
+                                   SocketLayer& sockets, Clock& clock, const ExchangeTiming& timing)
     : sockets_(sockets), clock_(clock), timing_(timing), address_(address.address),
       port_(address.port), hostName_(address.hostName) {
     socketsStarted_ = sockets_.startup();

@@ -11,10 +11,11 @@
 // total limit for the exchange of 300 s by default (ExchangeTiming; a caller whose actions ask
 // for the long idle limit raises it). Not thread-safe; a nested runExchange during one of the
 // action's callbacks returns false.
+#include "core/clock.h"
 #include "core/record_stream.h"
 #include "core/secure_buffer.h"
-#include "net/exchange_clock.h"
 #include "net/exchange_stage.h"
+#include "net/exchange_timing.h"
 #include "net/send_action.h"
 #include "net/server_address.h"
 #include "net/socket_layer.h"
@@ -33,8 +34,7 @@ class ServerConnection {
     // when they could not be started; the record is usable either way, but then every exchange
     // fails at StageSocketCreate. `sockets` and `clock` must outlive the record.
     ServerConnection(const ServerAddress& address, bool& startupFailed,
-                     SocketLayer& sockets = systemSocketLayer(),
-                     ExchangeClock& clock = systemExchangeClock(),
+                     SocketLayer& sockets = systemSocketLayer(), Clock& clock = systemClock(),
                      const ExchangeTiming& timing = ExchangeTiming{});
     // Destroys a pending action, stops the sockets and wipes every buffer.
     ~ServerConnection();
@@ -94,7 +94,7 @@ class ServerConnection {
     void reportFailure(ExchangeStage stage, std::int32_t error);
 
     SocketLayer& sockets_;
-    ExchangeClock& clock_;
+    Clock& clock_;
     ExchangeTiming timing_;
     bool socketsStarted_ = false;
 

@@ -17,7 +17,7 @@ inline constexpr std::int64_t FIXTURE_NOW = 1800000000;
 struct ClientFixture {
     explicit ClientFixture(std::int64_t now = FIXTURE_NOW, std::uint16_t port = 1)
         : clock(now), connection(loopbackAddress(port), startupFailed, systemSocketLayer(),
-                                 systemExchangeClock(), fastTiming()),
+                                 systemClock(), fastTiming()),
           client{ui, connection, clock, {}, {}, false} {}
 
     TempFolder folder;

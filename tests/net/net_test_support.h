@@ -2,7 +2,8 @@
 // Shared pieces of the exchange tests: frames as byte vectors, an action that records every
 // call, a socket layer that forwards to the machine's sockets with knobs and counters, and a
 // steady clock that records its sleeps.
-#include "net/exchange_clock.h"
+#include "core/clock.h"
+#include "net/exchange_timing.h"
 #include "net/send_action.h"
 #include "net/server_address.h"
 #include "net/socket_layer.h"
@@ -90,13 +91,14 @@ class ForwardingSockets final : public SocketLayer {
     std::int32_t lastError() override;
 };
 
-class RecordingClock final : public ExchangeClock {
+class RecordingClock final : public Clock {
   public:
     std::vector<std::uint32_t> sleeps;
-    std::uint64_t milliseconds() override { return systemExchangeClock().milliseconds(); }
+    std::int64_t now() override { return systemClock().now(); }
+    std::uint64_t milliseconds() override { return systemClock().milliseconds(); }
     void sleepMilliseconds(std::uint32_t milliseconds) override {
         sleeps.push_back(milliseconds);
-        systemExchangeClock().sleepMilliseconds(milliseconds);
+        systemClock().sleepMilliseconds(milliseconds);
     }
 };
 

@@ -6,7 +6,7 @@ namespace kpv::test {
 
 void ScriptedNetwork::sleepMilliseconds(std::uint32_t milliseconds) {
     sleeps.push_back(milliseconds);
-    now += milliseconds;
+    virtualMilliseconds += milliseconds;
 }
 
 SocketHandle ScriptedNetwork::openStream() {
@@ -38,14 +38,14 @@ bool ScriptedNetwork::connect(SocketHandle, std::uint32_t, std::uint16_t) {
 
 Readiness ScriptedNetwork::waitReadable(SocketHandle, std::uint32_t milliseconds) {
     if (steps.empty()) {
-        now += milliseconds;
+        virtualMilliseconds += milliseconds;
         return Readiness::TimedOut;
     }
     NetworkStep& step = steps.front();
     switch (step.kind) {
     case NetworkStep::Silence: {
         const std::uint32_t spent = step.value < milliseconds ? step.value : milliseconds;
-        now += spent;
+        virtualMilliseconds += spent;
         step.value -= spent;
         if (step.value == 0)
             steps.pop_front();

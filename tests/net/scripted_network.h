@@ -3,7 +3,8 @@
 // readiness wait and receive returns, which connects and socket creations fail, and time
 // that moves only when the exchange waits or sleeps, so the real 90 s and 600 s limits and
 // 15 s and 5 s retry waits run in no time at all.
-#include "net/exchange_clock.h"
+#include "core/clock.h"
+#include "net/exchange_timing.h"
 #include "net/socket_layer.h"
 #include "tests/net/loopback_server.h"
 
@@ -19,7 +20,7 @@ struct NetworkStep {
     std::uint32_t value = 0; // Silence: milliseconds; errors: the error number
 };
 
-class ScriptedNetwork final : public SocketLayer, public ExchangeClock {
+class ScriptedNetwork final : public SocketLayer, public Clock {
   public:
     std::deque<NetworkStep> steps;       // in order over all connections; then silence for ever
     std::deque<bool> openResults;        // per socket creation; true once exhausted
@@ -30,9 +31,10 @@ class ScriptedNetwork final : public SocketLayer, public ExchangeClock {
     std::vector<std::uint32_t> sleeps;
     std::vector<Bytes> sent; // each send's bytes
     int openSockets = 0;
-    std::uint64_t now = 0; // virtual milliseconds
+    std::uint64_t virtualMilliseconds = 0;
 
-    std::uint64_t milliseconds() override { return now; }
+    std::int64_t now() override { return static_cast<std::int64_t>(virtualMilliseconds / 1000); }
+    std::uint64_t milliseconds() override { return virtualMilliseconds; }
     void sleepMilliseconds(std::uint32_t milliseconds) override;
 
     bool startup() override { return true; }

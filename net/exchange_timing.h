@@ -1,7 +1,6 @@
 #pragma once
-// Time for the exchange: a monotonic millisecond clock and sleeping, behind a seam, and the
-// waits and limits of the exchange, so that tests run minutes of waiting in milliseconds while
-// the client uses the real values.
+// The waits and limits of the exchange. Tests give shorter ones, or run the real ones on a
+// virtual clock (core/clock.h), so that minutes of waiting pass in milliseconds.
 #include <cstdint>
 
 namespace kpv {
@@ -25,16 +24,5 @@ struct ExchangeTiming {
     // client for ever. Reaching it ends the exchange as an idle time-out.
     std::uint32_t exchangeLimitMilliseconds = EXCHANGE_LIMIT_SECONDS * 1000;
 };
-
-class ExchangeClock {
-  public:
-    virtual ~ExchangeClock() = default;
-    // Milliseconds from an arbitrary start; never goes back, whatever the calendar clock does.
-    virtual std::uint64_t milliseconds() = 0;
-    virtual void sleepMilliseconds(std::uint32_t milliseconds) = 0;
-};
-
-// The machine's steady clock.
-ExchangeClock& systemExchangeClock();
 
 } // namespace kpv
