@@ -3,12 +3,13 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "net/ip4_address.h" // after the socket headers
 
 namespace kpv {
 namespace {
@@ -45,35 +46,13 @@ class PosixSocketLayer final : public SocketLayer {
     std::int32_t resolve(const char* hostName, std::uint32_t& address) override {
         if (hostName == nullptr)
             return EAI_NONAME;
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_protocol = IPPROTO_TCP;
-        addrinfo* list = nullptr;
-        const int result = ::getaddrinfo(hostName, "0", &hints, &list);
-        if (result != 0)
-            return result;
-        std::int32_t error = EAI_NONAME;
-        if (list != nullptr && list->ai_addr != nullptr &&
-            list->ai_addrlen >= sizeof(sockaddr_in) && list->ai_family == AF_INET) {
-            sockaddr_in first{};
-            std::memcpy(&first, list->ai_addr, sizeof first);
-            address = ntohl(first.sin_addr.s_addr);
-            error = 0;
-        }
-        ::freeaddrinfo(list);
-        return error;
+        bool found = false;
+        const int result = ip4::lookUp(hostName, address, found);
+        return result != 0 ? result : found ? 0 : EAI_NONAME;
     }
 
     bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override {
-        sockaddr_in target{};
-        target.sin_family = AF_INET;
-        target.sin_port = htons(port);
-        target.sin_addr.s_addr = htonl(address);
-        sockaddr generic{};
-        static_assert(sizeof generic == sizeof target);
-        std::memcpy(&generic, &target, sizeof target);
-        if (::connect(descriptor(socket), &generic, sizeof generic) == 0)
+        if (ip4::connect(descriptor(socket), address, port) == 0)
             return true;
         error_ = errno;
         return false;

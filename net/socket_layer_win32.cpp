@@ -1,9 +1,10 @@
 // Windows Sockets 2 for the Windows client.
 #include "net/socket_layer.h"
 
-#include <cstring>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include "net/ip4_address.h" // after the socket headers
 
 namespace kpv {
 namespace {
@@ -39,36 +40,16 @@ class WinsockLayer final : public SocketLayer {
     std::int32_t resolve(const char* hostName, std::uint32_t& address) override {
         if (hostName == nullptr)
             return WSAHOST_NOT_FOUND;
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_protocol = IPPROTO_TCP;
-        addrinfo* list = nullptr;
-        if (::getaddrinfo(hostName, "0", &hints, &list) != 0) {
+        bool found = false;
+        if (ip4::lookUp(hostName, address, found) != 0) {
             const int error = WSAGetLastError();
             return error != 0 ? error : WSAHOST_NOT_FOUND;
         }
-        std::int32_t error = WSANO_DATA;
-        if (list != nullptr && list->ai_addr != nullptr &&
-            list->ai_addrlen >= sizeof(sockaddr_in) && list->ai_family == AF_INET) {
-            sockaddr_in first{};
-            std::memcpy(&first, list->ai_addr, sizeof first);
-            address = ntohl(first.sin_addr.s_addr);
-            error = 0;
-        }
-        ::freeaddrinfo(list);
-        return error;
+        return found ? 0 : WSANO_DATA;
     }
 
     bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override {
-        sockaddr_in target{};
-        target.sin_family = AF_INET;
-        target.sin_port = htons(port);
-        target.sin_addr.s_addr = htonl(address);
-        sockaddr generic{};
-        static_assert(sizeof generic == sizeof target);
-        std::memcpy(&generic, &target, sizeof target);
-        return ::connect(native(socket), &generic, sizeof generic) == 0;
+        return ip4::connect(native(socket), address, port) == 0;
     }
 
     Readiness waitReadable(SocketHandle socket, std::uint32_t milliseconds) override {
