@@ -1,6 +1,6 @@
 #include "crypto/aes_cipher.h"
 #include "crypto/crypto_paths.h"
-#include "tests/crypto/hex.h"
+#include "tests/support/hex.h"
 #include "tests/support/release_probe.h"
 
 #include <doctest/doctest.h>

@@ -1,6 +1,6 @@
 #include "crypto/hmac_sha256.h"
 #include "crypto_expected.h"
-#include "tests/crypto/hex.h"
+#include "tests/support/hex.h"
 #include "tests/support/release_probe.h"
 
 #include <doctest/doctest.h>

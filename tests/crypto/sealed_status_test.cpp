@@ -4,7 +4,7 @@
 #include "crypto/key_bundle.h"
 #include "crypto/sealed_status.h"
 #include "crypto_expected.h"
-#include "tests/crypto/hex.h"
+#include "tests/support/hex.h"
 #include "tests/support/release_probe.h"
 #include "tests/support/status_sealer.h"
 

@@ -1,5 +1,5 @@
 #include "crypto/sha256.h"
-#include "tests/crypto/hex.h"
+#include "tests/support/hex.h"
 
 #include <doctest/doctest.h>
 

@@ -1,5 +1,6 @@
 #include "tests/tools/tool_test_support.h"
 
+#include "tests/support/hex.h"
 #include "tools/server/sealer.h"
 
 #include <arpa/inet.h>
@@ -14,26 +15,7 @@
 namespace kpv::test {
 
 Bytes hexBytes(const std::string& hex) {
-    Bytes out;
-    int high = -1;
-    for (const char c : hex) {
-        int v = -1;
-        if (c >= '0' && c <= '9')
-            v = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            v = c - 'A' + 10;
-        if (v < 0)
-            continue;
-        if (high < 0) {
-            high = v;
-        } else {
-            out.push_back(static_cast<std::uint8_t>(high * 16 + v));
-            high = -1;
-        }
-    }
-    return out;
+    return bytesOf(fromHex(hex));
 }
 
 Bytes bytesOf(const SecureBuffer& b) {

@@ -1,6 +1,6 @@
 #pragma once
 // Hex texts to buffers and back, and the rule that turns a standard SHA-256 digest into this
-// system's digest order, for the crypto tests.
+// system's digest order, for the tests of every subsystem and of the tools.
 #include "core/secure_buffer.h"
 
 #include <cstdint>
@@ -9,17 +9,35 @@
 
 namespace kpv::test {
 
+// Two digits per byte, either case; anything that is not a digit (spaces between groups) is
+// skipped, and an odd last digit is dropped. The one hex decoder of the tests.
 inline SecureBuffer fromHex(std::string_view hex) {
-    auto nibble = [](char c) -> std::uint8_t {
+    auto digit = [](char c) -> int {
         if (c >= '0' && c <= '9')
-            return static_cast<std::uint8_t>(c - '0');
+            return c - '0';
         if (c >= 'a' && c <= 'f')
-            return static_cast<std::uint8_t>(c - 'a' + 10);
-        return static_cast<std::uint8_t>(c - 'A' + 10);
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
     };
-    SecureBuffer out = SecureBuffer::zeros(static_cast<std::uint32_t>(hex.size() / 2));
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.data()[i / 2] = static_cast<std::uint8_t>(nibble(hex[i]) << 4 | nibble(hex[i + 1]));
+    std::uint32_t digits = 0;
+    for (const char c : hex)
+        digits += digit(c) >= 0 ? 1u : 0u;
+    SecureBuffer out = SecureBuffer::zeros(digits / 2);
+    std::uint32_t at = 0;
+    int high = -1;
+    for (const char c : hex) {
+        const int value = digit(c);
+        if (value < 0)
+            continue;
+        if (high < 0) {
+            high = value;
+        } else if (at < out.length()) {
+            out.data()[at++] = static_cast<std::uint8_t>(high << 4 | value);
+            high = -1;
+        }
+    }
     return out;
 }
 
