@@ -1,5 +1,7 @@
 #include "tests/crypto/openssl_reference.h"
 
+#include "tools/common/sealer.h"
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 
@@ -12,6 +14,14 @@ namespace {
 void check(int ok) {
     if (ok != 1)
         throw std::runtime_error("OpenSSL call failed");
+}
+
+SecureBuffer bufferOf(const std::uint8_t* data, std::size_t n) {
+    return SecureBuffer::ofBytes(data, static_cast<std::uint32_t>(n));
+}
+
+Bytes bytesOf(const SecureBuffer& b) {
+    return {b.data(), b.data() + b.length()};
 }
 
 int asInt(std::size_t n) {
@@ -87,17 +97,11 @@ Bytes standardDigest(const std::uint8_t* data, std::size_t n) {
 }
 
 Bytes digest(const std::uint8_t* data, std::size_t n) {
-    Bytes out = standardDigest(data, n);
-    swapWords(out.data());
-    return out;
+    return bytesOf(tools::systemSha256(bufferOf(data, n)));
 }
 
 Bytes tag(const Bytes& key, const std::uint8_t* message, std::size_t n) {
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-    Bytes out(32);
-    systemTag(ctx, key.data(), key.size(), message, n, out.data());
-    EVP_MD_CTX_free(ctx);
-    return out;
+    return bytesOf(tools::systemHmacSha256(bufferOf(key.data(), key.size()), bufferOf(message, n)));
 }
 
 Bytes encryptBlock(const Bytes& key, const Bytes& block) {
@@ -117,23 +121,19 @@ Bytes cbcDecrypt(const Bytes& key, const Bytes& iv, const Bytes& data) {
 }
 
 Bytes keyBundle(const Bytes& secret) {
-    Bytes blocks(64, 0);
-    for (std::size_t i = 0; i < 4; ++i)
-        for (std::size_t j = 0; j < 16; j += 4)
-            blocks[16 * i + j] = static_cast<std::uint8_t>(i);
-    return runCipher(ecbFor(secret.size()), true, secret, nullptr, blocks, false);
+    SecureBuffer keys;
+    check(tools::deriveAccountKeys(bufferOf(secret.data(), secret.size()), keys) ? 1 : 0);
+    return bytesOf(keys);
 }
 
 Sealed seal(const Bytes& plaintext, const Bytes& secret, const Bytes& iv) {
-    const Bytes material = keyBundle(secret);
-    const Bytes key0(material.begin(), material.begin() + 32);
-    const Bytes key1(material.begin() + 32, material.end());
-    Sealed sealed;
-    sealed.payload = iv;
-    const Bytes ciphertext = runCipher(EVP_aes_256_cbc(), true, key0, iv.data(), plaintext, true);
-    sealed.payload.insert(sealed.payload.end(), ciphertext.begin(), ciphertext.end());
-    sealed.tag = tag(key1, sealed.payload.data(), sealed.payload.size());
-    return sealed;
+    tools::SealedStatus sealed;
+    check(tools::sealStatusWithIv(bufferOf(secret.data(), secret.size()),
+                                  bufferOf(plaintext.data(), plaintext.size()),
+                                  bufferOf(iv.data(), iv.size()), sealed)
+              ? 1
+              : 0);
+    return Sealed{bytesOf(sealed.payload), bytesOf(sealed.tag)};
 }
 
 struct Opener::Contexts {

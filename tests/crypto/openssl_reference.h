@@ -1,6 +1,7 @@
 #pragma once
 // The same operations as the crypto subsystem, built from OpenSSL's EVP interface and the
-// word-order rule, as an independent reference for tests and benchmarks (native only).
+// word-order rule, as an independent reference for tests and benchmarks (native only). Digest,
+// tag, key bundle and sealing are the reference server's own sealer (tools/common/sealer.h).
 #include <cstdint>
 #include <memory>
 #include <vector>

@@ -1,7 +1,7 @@
 // The client's opener against what the reference server seals: the two sides share no code.
 #include "crypto/sealed_status.h"
 #include "tests/tools/tool_test_support.h"
-#include "tools/server/sealer.h"
+#include "tools/common/sealer.h"
 #include "tools/server/status_record.h"
 
 #include <doctest/doctest.h>

@@ -1,5 +1,5 @@
 #include "tests/tools/tool_test_support.h"
-#include "tools/server/sealer.h"
+#include "tools/common/sealer.h"
 
 #include <doctest/doctest.h>
 

@@ -1,7 +1,7 @@
 #include "tests/tools/tool_test_support.h"
 
 #include "tests/support/hex.h"
-#include "tools/server/sealer.h"
+#include "tools/common/sealer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -2,7 +2,7 @@
 
 #include "tools/common/byte_writer.h"
 #include "tools/server/request_frame.h"
-#include "tools/server/sealer.h"
+#include "tools/common/sealer.h"
 
 namespace kpv::tools {
 namespace {

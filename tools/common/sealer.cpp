@@ -1,4 +1,4 @@
-#include "tools/server/sealer.h"
+#include "tools/common/sealer.h"
 
 #include "core/secure_memory.h"
 
