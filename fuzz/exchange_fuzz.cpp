@@ -1,16 +1,16 @@
-// Runs whole exchanges against a scripted fake server: the input says what arrives (bytes in
-// pieces of any size, frame headers with any length, megabytes of filler), when the server is
+// Runs whole exchanges against the tests' scripted network: the input says what arrives (bytes
+// in pieces of any size, frame headers with any length, megabytes of filler), when the server is
 // silent, closes, fails or reports an exception, and how the action and the sending side
 // behave. Time is virtual, so the real 2 s, 90 s and 600 s waits cost nothing. The exchange
 // must never hold more than MAX_REPLY_SIZE bytes, never stay silent past its idle limit, hand
 // the action only whole frames, and end with the socket closed, nothing received kept, the
 // action destroyed and every released block wiped.
-#include "core/clock.h"
 #include "core/secure_memory.h"
 #include "net/exchange_timing.h"
 #include "net/frame.h"
 #include "net/server_connection.h"
 #include "net/socket_layer.h"
+#include "tests/net/scripted_network.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -57,164 +57,53 @@ class Input {
 constexpr std::uint32_t MAX_SILENCE =
     LONG_IDLE_LIMIT_SECONDS * 1000 + 2 * READINESS_WAIT_MILLISECONDS;
 
-// The fake server and the virtual clock in one, so that silence moves time.
-class FakeNetwork final : public SocketLayer, public Clock {
-  public:
-    FakeNetwork(Input& input, std::uint32_t sendCap, bool failFirstConnect)
-        : input_(input), sendCap_(sendCap), failConnect_(failFirstConnect) {}
-
-    const ServerConnection* connection = nullptr;
-    int openSockets = 0;
-
-    // Clock
-    std::int64_t now() override { return static_cast<std::int64_t>(now_ / 1000); }
-    std::uint64_t milliseconds() override { return now_; }
-    void sleepMilliseconds(std::uint32_t milliseconds) override { now_ += milliseconds; }
-
-    // SocketLayer
-    bool startup() override { return true; }
-    void cleanup() override {}
-    SocketHandle openStream() override {
-        ++openSockets;
-        return ++lastHandle_;
+// Reads the server's next move from the input, as the scripted network asks for one.
+void addStep(Input& input, test::ScriptedNetwork& network) {
+    if (input.exhausted())
+        return; // silence for ever
+    const std::uint8_t op = input.next();
+    std::size_t taken = 0;
+    test::NetworkStep step{test::NetworkStep::Data, {}, 0};
+    switch (op % 8) {
+    case 0:
+    case 1: {
+        const std::uint8_t* bytes = input.take(std::size_t(input.next()) + 1, taken);
+        step.bytes.assign(bytes, bytes + taken);
+        break;
     }
-    void close(SocketHandle socket) override {
-        require(socket != INVALID_SOCKET_HANDLE && openSockets > 0);
-        --openSockets;
+    case 2: { // a header announcing any length
+        step.bytes = {'C', 'H', 'K', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        for (int i = 4; i < 8; ++i)
+            step.bytes[std::size_t(i)] = input.next();
+        step.bytes[8] = (input.next() & 1) != 0 ? MSG_STATUS_REPLY : MSG_STATUS_REQUEST;
+        break;
     }
-    std::int32_t resolve(const char*, std::uint32_t&) override {
-        __builtin_trap(); // the address is fixed
+    case 3: { // filler: mostly a few KiB; now and then enough to pass the size limit
+        const std::uint32_t n = input.next();
+        step.kind = test::NetworkStep::Filler;
+        step.value = n < 0xFC ? (n + 1) * 1024 : (n - 0xFB) * (32u << 20);
+        break;
     }
-    bool connect(SocketHandle socket, std::uint32_t, std::uint16_t) override {
-        require(socket == lastHandle_);
-        heard();
-        dataLeft_ = 0;
-        fillerLeft_ = 0;
-        silenceLeft_ = 0;
-        ending_ = Ending::None;
-        if (failConnect_) {
-            failConnect_ = false;
-            return false;
-        }
-        return true;
+    case 4:
+        step.kind = test::NetworkStep::Silence;
+        step.value = (std::uint32_t(input.next()) | std::uint32_t(input.next()) << 8) * 100;
+        break;
+    case 5:
+        step.kind = test::NetworkStep::Close;
+        break;
+    case 6:
+        step.kind = test::NetworkStep::ReceiveError;
+        step.value = 10054;
+        break;
+    default:
+        step.kind =
+            (input.next() & 1) != 0 ? test::NetworkStep::SelectError : test::NetworkStep::Exception;
+        step.value = 10054;
+        break;
     }
-
-    Readiness waitReadable(SocketHandle socket, std::uint32_t milliseconds) override {
-        require(socket == lastHandle_);
-        require(++calls_ < 50000000);
-        if (dataLeft_ == 0 && fillerLeft_ == 0 && ending_ == Ending::None && silenceLeft_ == 0)
-            readEvent();
-        if (ending_ == Ending::SelectError) {
-            ending_ = Ending::None;
-            return Readiness::Failed;
-        }
-        if (ending_ == Ending::Exception) {
-            ending_ = Ending::None;
-            return Readiness::Exception;
-        }
-        if (dataLeft_ != 0 || fillerLeft_ != 0 || ending_ != Ending::None) {
-            heard();
-            return Readiness::Readable;
-        }
-        // Silence, either asked for or because the script has ended.
-        const std::uint32_t spent =
-            silenceLeft_ != 0 && silenceLeft_ < milliseconds ? silenceLeft_ : milliseconds;
-        silenceLeft_ -= silenceLeft_ < spent ? silenceLeft_ : spent;
-        now_ += spent;
-        require(now_ - lastHeard_ <= MAX_SILENCE);
-        return Readiness::TimedOut;
-    }
-
-    std::int32_t receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) override {
-        require(socket == lastHandle_ && n > 0 && n <= RECEIVE_CHUNK);
-        require(connection->incoming().length() + std::uint64_t(n) <= MAX_REPLY_SIZE);
-        if (dataLeft_ != 0) {
-            const std::uint32_t count = dataLeft_ < n ? dataLeft_ : n;
-            std::memcpy(into, data_, count);
-            data_ += count;
-            dataLeft_ -= count;
-            return static_cast<std::int32_t>(count);
-        }
-        if (fillerLeft_ != 0) {
-            const std::uint32_t count = fillerLeft_ < n ? fillerLeft_ : n;
-            std::memset(into, 0x41, count);
-            fillerLeft_ -= count;
-            return static_cast<std::int32_t>(count);
-        }
-        const Ending ending = ending_;
-        ending_ = Ending::None;
-        return ending == Ending::ReceiveError ? -1 : 0;
-    }
-
-    std::int32_t send(SocketHandle socket, const std::uint8_t*, std::uint32_t n) override {
-        require(socket == lastHandle_ && n > 0);
-        heard();
-        return static_cast<std::int32_t>(n < sendCap_ ? n : sendCap_);
-    }
-
-    std::int32_t lastError() override { return 10054; }
-
-  private:
-    enum class Ending { None, Close, ReceiveError, SelectError, Exception };
-
-    void heard() { lastHeard_ = now_; }
-
-    void readEvent() {
-        if (input_.exhausted())
-            return;
-        const std::uint8_t op = input_.next();
-        std::size_t taken = 0;
-        switch (op % 8) {
-        case 0:
-        case 1:
-            data_ = input_.take(std::size_t(input_.next()) + 1, taken);
-            dataLeft_ = static_cast<std::uint32_t>(taken);
-            break;
-        case 2: { // a header announcing any length
-            header_[0] = 'C', header_[1] = 'H', header_[2] = 'K', header_[3] = 0;
-            for (int i = 4; i < 8; ++i)
-                header_[i] = input_.next();
-            header_[8] = (input_.next() & 1) != 0 ? MSG_STATUS_REPLY : MSG_STATUS_REQUEST;
-            for (int i = 9; i < 14; ++i)
-                header_[i] = 0;
-            data_ = header_;
-            dataLeft_ = sizeof header_;
-            break;
-        }
-        case 3: { // filler: mostly a few KiB; now and then enough to pass the size limit
-            const std::uint32_t n = input_.next();
-            fillerLeft_ = n < 0xFC ? (n + 1) * 1024 : (n - 0xFB) * (32u << 20);
-            break;
-        }
-        case 4:
-            silenceLeft_ = (std::uint32_t(input_.next()) | std::uint32_t(input_.next()) << 8) * 100;
-            break;
-        case 5:
-            ending_ = Ending::Close;
-            break;
-        case 6:
-            ending_ = Ending::ReceiveError;
-            break;
-        default:
-            ending_ = (input_.next() & 1) != 0 ? Ending::SelectError : Ending::Exception;
-            break;
-        }
-    }
-
-    Input& input_;
-    std::uint32_t sendCap_;
-    bool failConnect_;
-    std::uint64_t now_ = 1000;
-    std::uint64_t lastHeard_ = 1000;
-    SocketHandle lastHandle_ = 0;
-    std::uint64_t calls_ = 0;
-    const std::uint8_t* data_ = nullptr;
-    std::uint32_t dataLeft_ = 0;
-    std::uint32_t fillerLeft_ = 0;
-    std::uint32_t silenceLeft_ = 0;
-    Ending ending_ = Ending::None;
-    std::uint8_t header_[14] = {};
-};
+    if (step.kind != test::NetworkStep::Data || !step.bytes.empty())
+        network.steps.push_back(std::move(step));
+}
 
 RecordStream request() {
     RecordStream frame;
@@ -285,13 +174,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     setReleaseObserver(checkWiped);
     {
-        FakeNetwork network(input, sendCap, (sending & 0x80) != 0);
+        test::ScriptedNetwork network;
+        network.sendLimit = sendCap;
+        if ((sending & 0x80) != 0)
+            network.connectResults.push_back(false);
+        network.whenOutOfSteps = [&] {
+            require(network.waits < 50000000);
+            addStep(input, network);
+        };
         ServerAddress address;
         address.address = 0x7F000001;
         address.port = DEFAULT_SERVER_PORT;
         bool startupFailed = true;
         ServerConnection connection(address, startupFailed, network, network);
-        network.connection = &connection;
+        network.beforeReceive = [&](std::uint32_t n) {
+            require(n > 0 && n <= RECEIVE_CHUNK);
+            require(connection.incoming().length() + std::uint64_t(n) <= MAX_REPLY_SIZE);
+        };
         require(!startupFailed);
 
         Outcome outcome;
@@ -303,7 +202,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(outcome.destroyed && !connection.hasAction());
         require(completed == (outcome.completions == 1));
         require(outcome.completions + outcome.failures >= 1);
-        require(network.openSockets == 0 && !connection.socketOpen());
+        require(network.openSockets == 0 && !connection.socketOpen() && !network.misused);
+        require(network.longestSilence <= MAX_SILENCE);
         require(connection.incoming().contents.empty() && connection.outgoing().contents.empty());
     }
     setReleaseObserver(nullptr);

@@ -19,7 +19,8 @@ SocketHandle ScriptedNetwork::openStream() {
     return ++next_;
 }
 
-void ScriptedNetwork::close(SocketHandle) {
+void ScriptedNetwork::close(SocketHandle socket) {
+    use(socket);
     --openSockets;
 }
 
@@ -27,7 +28,9 @@ std::int32_t ScriptedNetwork::resolve(const char*, std::uint32_t&) {
     return 11001;
 }
 
-bool ScriptedNetwork::connect(SocketHandle, std::uint32_t, std::uint16_t) {
+bool ScriptedNetwork::connect(SocketHandle socket, std::uint32_t, std::uint16_t) {
+    use(socket);
+    heard();
     const bool connects = connectResults.empty() || connectResults.front();
     if (!connectResults.empty())
         connectResults.pop_front();
@@ -36,41 +39,62 @@ bool ScriptedNetwork::connect(SocketHandle, std::uint32_t, std::uint16_t) {
     return connects;
 }
 
-Readiness ScriptedNetwork::waitReadable(SocketHandle, std::uint32_t milliseconds) {
+Readiness ScriptedNetwork::waitReadable(SocketHandle socket, std::uint32_t milliseconds) {
+    use(socket);
+    ++waits;
+    if (steps.empty() && whenOutOfSteps)
+        whenOutOfSteps();
+    Readiness result = Readiness::Readable;
     if (steps.empty()) {
         virtualMilliseconds += milliseconds;
-        return Readiness::TimedOut;
-    }
-    NetworkStep& step = steps.front();
-    switch (step.kind) {
-    case NetworkStep::Silence: {
-        const std::uint32_t spent = step.value < milliseconds ? step.value : milliseconds;
-        virtualMilliseconds += spent;
-        step.value -= spent;
-        if (step.value == 0)
+        result = Readiness::TimedOut;
+    } else {
+        NetworkStep& step = steps.front();
+        switch (step.kind) {
+        case NetworkStep::Silence: {
+            const std::uint32_t spent = step.value < milliseconds ? step.value : milliseconds;
+            virtualMilliseconds += spent;
+            step.value -= spent;
+            if (step.value == 0)
+                steps.pop_front();
+            result = Readiness::TimedOut;
+            break;
+        }
+        case NetworkStep::SelectError:
+            error_ = static_cast<std::int32_t>(step.value);
             steps.pop_front();
-        return Readiness::TimedOut;
+            result = Readiness::Failed;
+            break;
+        case NetworkStep::Exception:
+            steps.pop_front();
+            result = Readiness::Exception;
+            break;
+        default:
+            heard();
+            break;
+        }
     }
-    case NetworkStep::SelectError:
-        error_ = static_cast<std::int32_t>(step.value);
-        steps.pop_front();
-        return Readiness::Failed;
-    case NetworkStep::Exception:
-        steps.pop_front();
-        return Readiness::Exception;
-    default:
-        return Readiness::Readable;
-    }
+    const std::uint64_t silence = virtualMilliseconds - lastHeard_;
+    longestSilence = silence > longestSilence ? silence : longestSilence;
+    return result;
 }
 
-std::int32_t ScriptedNetwork::receive(SocketHandle, std::uint8_t* into, std::uint32_t n) {
+std::int32_t ScriptedNetwork::receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) {
+    use(socket);
+    if (beforeReceive)
+        beforeReceive(n);
     NetworkStep& step = steps.front();
-    if (step.kind == NetworkStep::Data) {
-        const auto count =
-            static_cast<std::uint32_t>(step.bytes.size() < n ? step.bytes.size() : n);
-        std::memcpy(into, step.bytes.data(), count);
-        step.bytes.erase(step.bytes.begin(), step.bytes.begin() + count);
-        if (step.bytes.empty())
+    if (step.kind == NetworkStep::Data || step.kind == NetworkStep::Filler) {
+        const std::size_t left = step.kind == NetworkStep::Data ? step.bytes.size() : step.value;
+        const auto count = static_cast<std::uint32_t>(left < n ? left : n);
+        if (step.kind == NetworkStep::Data) {
+            std::memcpy(into, step.bytes.data(), count);
+            step.bytes.erase(step.bytes.begin(), step.bytes.begin() + count);
+        } else {
+            std::memset(into, 'A', count);
+            step.value -= count;
+        }
+        if (count == left)
             steps.pop_front();
         return static_cast<std::int32_t>(count);
     }
@@ -80,7 +104,10 @@ std::int32_t ScriptedNetwork::receive(SocketHandle, std::uint8_t* into, std::uin
     return failed ? -1 : 0;
 }
 
-std::int32_t ScriptedNetwork::send(SocketHandle, const std::uint8_t* bytes, std::uint32_t n) {
+std::int32_t ScriptedNetwork::send(SocketHandle socket, const std::uint8_t* bytes,
+                                   std::uint32_t n) {
+    use(socket);
+    heard();
     const std::int32_t failure = sendErrors.empty() ? 0 : sendErrors.front();
     if (!sendErrors.empty())
         sendErrors.pop_front();
@@ -88,8 +115,9 @@ std::int32_t ScriptedNetwork::send(SocketHandle, const std::uint8_t* bytes, std:
         error_ = failure;
         return -1;
     }
-    sent.emplace_back(bytes, bytes + n);
-    return static_cast<std::int32_t>(n);
+    const std::uint32_t accepted = n < sendLimit ? n : sendLimit;
+    sent.emplace_back(bytes, bytes + accepted);
+    return static_cast<std::int32_t>(accepted);
 }
 
 } // namespace kpv::test

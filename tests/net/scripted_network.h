@@ -1,23 +1,26 @@
 #pragma once
-// A fake network and virtual clock for exchange tests that need exact control: what each
+// A fake network and virtual clock for exchange tests and the exchange fuzz target: what each
 // readiness wait and receive returns, which connects and socket creations fail, and time
 // that moves only when the exchange waits or sleeps, so the real 90 s and 600 s limits and
-// 15 s and 5 s retry waits run in no time at all.
+// 15 s and 5 s retry waits run in no time at all. It also notes how the exchange used it (the
+// longest silence, sockets used after closing), for the fuzz target's checks.
 #include "core/clock.h"
 #include "net/exchange_timing.h"
 #include "net/socket_layer.h"
-#include "tests/net/loopback_server.h"
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace kpv::test {
 
+using Bytes = std::vector<std::uint8_t>;
+
 struct NetworkStep {
-    enum Kind { Data, Silence, Close, ReceiveError, SelectError, Exception } kind;
+    enum Kind { Data, Filler, Silence, Close, ReceiveError, SelectError, Exception } kind;
     Bytes bytes;             // Data
-    std::uint32_t value = 0; // Silence: milliseconds; errors: the error number
+    std::uint32_t value = 0; // Filler: bytes of 'A'; Silence: milliseconds; errors: the number
 };
 
 class ScriptedNetwork final : public SocketLayer, public Clock {
@@ -27,10 +30,19 @@ class ScriptedNetwork final : public SocketLayer, public Clock {
     std::deque<bool> connectResults;     // per connect; true once exhausted
     std::deque<std::int32_t> sendErrors; // per send: non-zero fails it with that number
     std::int32_t connectError = 10061;
+    std::uint32_t sendLimit = 0xFFFFFFFFu; // most bytes one send accepts
+    // Called when the steps have run out, before the network falls silent for good: it may add
+    // steps (the fuzz target reads them from its input as they are needed).
+    std::function<void()> whenOutOfSteps;
+    // Called with the size of each receive before it is served.
+    std::function<void(std::uint32_t)> beforeReceive;
 
     std::vector<std::uint32_t> sleeps;
     std::vector<Bytes> sent; // each send's bytes
     int openSockets = 0;
+    std::uint64_t waits = 0;          // readiness waits so far
+    std::uint64_t longestSilence = 0; // virtual milliseconds without data, connect or send
+    bool misused = false;             // a call on a socket other than the last one opened
     std::uint64_t virtualMilliseconds = 0;
 
     std::int64_t now() override { return static_cast<std::int64_t>(virtualMilliseconds / 1000); }
@@ -49,8 +61,12 @@ class ScriptedNetwork final : public SocketLayer, public Clock {
     std::int32_t lastError() override { return error_; }
 
   private:
+    void heard() { lastHeard_ = virtualMilliseconds; }
+    void use(SocketHandle socket) { misused = misused || socket != next_ || openSockets == 0; }
+
     std::int32_t error_ = 0;
     SocketHandle next_ = 100;
+    std::uint64_t lastHeard_ = 0;
 };
 
 } // namespace kpv::test
