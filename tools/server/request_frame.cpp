@@ -9,10 +9,11 @@ HeaderVerdict checkRequestHeader(const std::uint8_t* header, FrameHeader& out) {
         return HeaderVerdict::BadMagic;
     if (header[3] != 0)
         return HeaderVerdict::BadReserved;
-    out.length = loadU32(header + 4);
-    out.messageType = loadU16(header + 8);
-    out.headerParam1 = loadU16(header + 10);
-    out.headerParam2 = loadU16(header + 12);
+    const SecureBuffer whole = SecureBuffer::ofBytes(header, FRAME_HEADER_SIZE);
+    out.length = frameAnnouncedLength(whole);
+    out.messageType = frameMessageType(whole);
+    out.headerParam1 = loadU16(header + HEADER_PARAM1_OFFSET);
+    out.headerParam2 = loadU16(header + HEADER_PARAM2_OFFSET);
     if (out.length < FRAME_HEADER_SIZE || out.length > MAX_REQUEST_SIZE)
         return HeaderVerdict::BadLength;
     if (out.messageType != MSG_STATUS_REQUEST)

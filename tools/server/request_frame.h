@@ -1,17 +1,16 @@
 #pragma once
 // The frames the server receives: a 14-byte header ("CHK", a zero byte, the u32 total length,
-// the u16 message type and two u16 parameters), then the body. The server reads the header
-// first and decides from it alone how many more bytes it will accept.
+// the u16 message type and two u16 parameters), then the body, as net/frame.h reads and writes
+// it. The server reads the header first and decides from it alone how many more bytes it will
+// accept.
 #include "core/secure_buffer.h"
+#include "net/frame.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace kpv::tools {
 
-inline constexpr std::uint32_t FRAME_HEADER_SIZE = 14;
-inline constexpr std::uint32_t MSG_STATUS_REQUEST = 12;
-inline constexpr std::uint32_t MSG_STATUS_REPLY = 13;
 // The largest status request: 65535 ids (the count is a u16).
 inline constexpr std::uint32_t MAX_REQUEST_SIZE = 20 + 4 * 65535;
 
