@@ -2,17 +2,14 @@
 
 #include "accounts/account_list_file.h"
 #include "app/outdated_check.h"
-#include "net/frame.h"
 #include "net/server_connection.h"
 #include "status/management_act.h"
+#include "status/status_request.h"
 
 #include <memory>
 
 namespace kpv {
 namespace {
-
-// The request's count field has 16 bits; a longer list cannot be asked for in one request.
-constexpr std::uint32_t MAX_REQUEST_ACCOUNTS = 0xFFFF;
 
 // Sends the request with the action and waits for the whole exchange; false when refused.
 bool exchange(Client& client, const RecordStream& request, const AccountIdList& ids,
@@ -33,12 +30,6 @@ void updateStatus(Client& client, bool automatic) {
     client.excludedIds.clear();
     client.excludedTexts.clear();
 
-    RecordStream request;
-    beginFrame(request);
-    writeMessageType(request, MSG_STATUS_REQUEST);
-    writeHeaderParam1(request, 0);
-    writeHeaderParam2(request, 1);
-
     AccountIdList ids;
     BufferList keys;
     BufferList names;
@@ -55,14 +46,7 @@ void updateStatus(Client& client, bool automatic) {
             checkOutdated(client);
         return;
     }
-    request.appendU16(count);
-    writeFrameLength(request);
-
-    RecordStream idBlock;
-    for (std::uint32_t i = 0; i < count; ++i)
-        idBlock.appendU32(ids[i]);
-    request.appendBlob(idBlock.contents);
-    writeFrameLength(request);
+    const RecordStream request = buildStatusRequest(ids);
 
     if (!exchange(client, request, ids, keys, names, automatic))
         client.ui.showMessage("Kunde inte skicka data till servern.", MessageKind::Error);

@@ -3,6 +3,7 @@
 #include "net/address_cache.h"
 #include "net/frame.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kpv {
@@ -157,12 +158,21 @@ bool ServerConnection::reconnect() {
 
 bool ServerConnection::receiveReply(bool& broken) {
     SecureBuffer scratch = SecureBuffer::zeros(RECEIVE_CHUNK);
-    std::uint64_t last = clock_.milliseconds();
+    const std::uint64_t start = clock_.milliseconds();
+    std::uint64_t last = start;
     for (;;) {
         if (isCompleteFrame(incoming_.contents)) {
             firstRetry_ = 1;
             return true;
         }
+        // Never shorter than the idle limit in force, so that a wait the action asked for
+        // (600 s of silence) is still granted in full.
+        const std::uint64_t idleLimit =
+            longIdle_ != 0 ? timing_.longIdleLimitMilliseconds : timing_.idleLimitMilliseconds;
+        const std::uint64_t totalLimit =
+            std::max<std::uint64_t>(timing_.exchangeLimitMilliseconds, idleLimit);
+        if (clock_.milliseconds() - start > totalLimit)
+            return breakOff(broken, StageIdleTimeout, 0);
         switch (sockets_.waitReadable(socket_.handle(), timing_.readinessWaitMilliseconds)) {
         case Readiness::Failed:
             return breakOff(broken, StageSelect, sockets_.lastError());

@@ -7,7 +7,9 @@
 // ExchangeStage and a socket error number.
 //
 // Waits block the thread: a blocking connect and send, readiness waits of 2 s up to an idle
-// limit of 90 s (600 s when the action asks), and retry sleeps of 15 s then 5 s. Not
+// limit of 90 s (600 s when the action asks), a total limit on the wait for one reply however
+// steadily bytes trickle in (300 s, never less than the idle limit in force), and retry sleeps
+// of 15 s then 5 s. Not
 // thread-safe; a nested runExchange during one of the action's callbacks returns false.
 #include "core/record_stream.h"
 #include "core/secure_buffer.h"
