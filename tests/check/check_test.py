@@ -189,6 +189,21 @@ def check_unknown(check, lists, args):
                                        "json")
         expect(code == 3 and json.loads(out)["state"] == "unknown" and elapsed < 4,
                f"silent server: {code} {out!r} after {elapsed:.1f} s")
+    # A listener whose backlog is full drops the check's SYN, so its connect hangs: only the
+    # watchdog can end that run.
+    with socket.socket() as listener:
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(0)
+        fillers = [socket.socket() for _ in range(3)]
+        for filler in fillers:
+            filler.setblocking(False)
+            filler.connect_ex(listener.getsockname())
+        time.sleep(0.2)
+        code, out, elapsed = check.run(lists["demo"], listener.getsockname()[1], "--timeout", "2")
+        expect(code == 3 and out == "KOPIAVAKT UNKNOWN - no result within the timeout of 2 s\n" and
+               elapsed < 4, f"hanging connect: {code} {out!r} after {elapsed:.1f} s")
+        for filler in fillers:
+            filler.close()
 
 
 def main():
