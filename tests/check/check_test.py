@@ -206,6 +206,35 @@ def check_unknown(check, lists, args):
             filler.close()
 
 
+def check_client_folder(check, lists, server):
+    """Windows: without --accounts the check reads the client's own files in
+    %LOCALAPPDATA%\\KPV_wd, the warning period from settings.bin included, and writes nothing."""
+    prefix = os.environ.get("WINEPREFIX") or os.environ.get("KPV_WINEPREFIX") or \
+        os.path.expanduser("~/.cache/kopiavakt/wine")
+    users = os.path.join(prefix, "drive_c", "users")
+    local = [os.path.join(users, u, "AppData", "Local") for u in sorted(os.listdir(users))
+             if os.path.isdir(os.path.join(users, u, "AppData", "Local"))]
+    folder = os.path.join(local[0], "KPV_wd") if local else None
+    if folder is None or os.path.exists(folder):
+        print("the prefix has no fresh place for a client working folder: case skipped")
+        return
+    os.mkdir(folder)
+    try:
+        shutil.copy(lists["demo"], os.path.join(folder, "account_list.bin"))
+        with open(os.path.join(folder, "settings.bin"), "wb") as f:
+            f.write(bytes([2, 0, 0, 0, 15, 0]))  # 15 days: the ten-day-old copy is fresh
+        argv = check.command + ["--server", "127.0.0.1", "--port", str(server.port),
+                                "--account", "1002"]
+        done = subprocess.run(argv, cwd=check.workdir, capture_output=True, timeout=120)
+        out = done.stdout.decode("utf-8")
+        expect(done.returncode == 0 and out.startswith("KOPIAVAKT OK - 1 account:") and
+               ";1296000;2592000;0" in out, f"client's own files: {done.returncode} {out!r}")
+        expect(sorted(os.listdir(folder)) == ["account_list.bin", "settings.bin"],
+               "nothing written into the client's folder")
+    finally:
+        shutil.rmtree(folder)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--check", required=True)
@@ -238,6 +267,8 @@ def main():
 
         with Server(args.server, args.accounts) as server:
             check_all_formats(check, lists, server)
+            if args.wine:
+                check_client_folder(check, lists, server)
         check_unknown(check, lists, args)
         expect(os.listdir(workdir) == [], "the check wrote nothing where it ran")
 
