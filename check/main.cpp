@@ -106,6 +106,7 @@ int runCheck(int argc, const char* const* argv) {
         target.limitMilliseconds = limit - (limit / 10 < 1000 ? limit / 10 : 1000);
         queryStatuses(target, ids, keys, names, report);
     }
+    report.checkedAt = systemClock().now(); // ages as of the reply, however long it took
     judgeReport(report);
     const WipingString text = formatReport(options.format, report);
     if (deadline.claimOutput())
