@@ -103,6 +103,19 @@ TEST_CASE("the idle limit is 90 s of silence, 600 s when the action asks for it"
     }
 }
 
+TEST_CASE("a reply that trickles in for more than 300 s fails though no silence reaches 90 s") {
+    ScriptedNetwork network;
+    for (const std::uint8_t byte : REPLY) {
+        network.steps.push_back(data(Bytes{byte}));
+        network.steps.push_back(silence(60000));
+    }
+    const Run run(network);
+    CHECK_FALSE(run.result);
+    CHECK(run.log.failedStage == kpv::StageIdleTimeout);
+    CHECK(network.now > 300000);
+    CHECK(network.now <= 362000);
+}
+
 TEST_CASE("retries wait 15 s the first time and 5 s after that") {
     ScriptedNetwork network;
     network.steps = {closed(), closed(), closed(), data(REPLY)};
