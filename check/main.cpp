@@ -4,6 +4,7 @@
 #include "check/check_options.h"
 #include "check/check_report.h"
 #include "check/client_files.h"
+#include "check/console.h"
 #include "check/output_formats.h"
 #include "check/run_deadline.h"
 #include "check/status_query.h"
@@ -117,6 +118,7 @@ int runCheck(int argc, const char* const* argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    useBinaryStandardOutput();
     try {
         return runCheck(argc, argv);
     } catch (...) {

@@ -134,8 +134,8 @@ def check_all_formats(check, lists, server):
 
     code, out, _ = check.run(lists["all"], server.port, "--format", "prometheus")
     metrics = prometheus(out)
-    expect(code == 0 and metrics["kopiavakt_check_success"][(None, None)] == 1,
-           f"prometheus success: {code}")
+    expect(code == 0 and metrics["kopiavakt_check_success"][(None, None)] == 1 and "\r" not in out,
+           f"prometheus success, lines ending in LF alone: {code}")
     up = metrics["kopiavakt_account_up"]
     expect(up[("1001", "Kontoret")] == 1 and up[("1003", "Lagret – fel nyckel")] == 0 and
            up[(str(UNKNOWN_ID), QUOTED_NAME)] == 0, f"prometheus account_up: {up}")
