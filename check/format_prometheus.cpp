@@ -65,6 +65,13 @@ WipingString formatPrometheus(const CheckReport& report) {
                  "1 when the server answered with a status reply for a non-empty account list.");
     out += "kopiavakt_check_success ";
     out += report.error.empty() ? "1\n" : "0\n";
+    if (!report.error.empty()) {
+        // A comment for whoever reads the file; collectors skip it.
+        out += "# kopiavakt-check: ";
+        for (const char c : report.error)
+            out += c == '\n' ? ' ' : c;
+        out += '\n';
+    }
     appendFamily(out, "kopiavakt_check_timestamp_seconds",
                  "When the check ran, in seconds since 1970 (UTC).");
     out += "kopiavakt_check_timestamp_seconds ";

@@ -158,6 +158,7 @@ def check_unknown(check, lists, args):
            "|" not in out, f"server down: {code} {out!r}")
     code, out, _ = check.run(lists["demo"], down, "--format", "prometheus")
     expect(code == 0 and prometheus(out)["kopiavakt_check_success"][(None, None)] == 0 and
+           "\n# kopiavakt-check: no contact with the server" in out and
            "kopiavakt_account_up" not in prometheus(out), f"server down, prometheus: {out!r}")
     code, out, _ = check.run(lists["demo"], down, "--format", "json")
     doc = json.loads(out)
