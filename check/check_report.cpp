@@ -15,8 +15,8 @@ void judgeReport(CheckReport& report) {
     CheckState worst = CheckState::Ok;
     for (AccountResult& account : report.accounts) {
         account.ageSeconds =
-            account.opened ? report.checkedAt - std::int64_t(account.row.lastCopyTime) : 0;
-        account.state = accountState(account.opened, account.ageSeconds, report.warningSeconds,
+            account.row.opened ? report.checkedAt - std::int64_t(account.row.lastCopyTime) : 0;
+        account.state = accountState(account.row.opened, account.ageSeconds, report.warningSeconds,
                                      report.criticalSeconds);
         if (static_cast<int>(account.state) > static_cast<int>(worst))
             worst = account.state;

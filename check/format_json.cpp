@@ -61,12 +61,12 @@ WipingString formatJson(const CheckReport& report) {
         out += ", \"state\": \"";
         out += stateWordLower(account.state);
         out += "\", \"last_copy_time\": ";
-        if (account.opened)
+        if (account.row.opened)
             appendUnsigned(out, row.lastCopyTime);
         else
             out += "null";
         out += ", \"age_seconds\": ";
-        if (account.opened)
+        if (account.row.opened)
             appendNumber(out, account.ageSeconds);
         else
             out += "null";

@@ -80,7 +80,7 @@ WipingString formatNagios(const CheckReport& report) {
         out += ' ';
         out += perfLabel(account, name, nameUses[name] > 1);
         out += '=';
-        if (account.opened) {
+        if (account.row.opened) {
             appendNumber(out, account.ageSeconds < 0 ? 0 : account.ageSeconds);
             out += 's';
         } else {
@@ -100,7 +100,7 @@ WipingString formatNagios(const CheckReport& report) {
         appendNumber(out, account.row.accountId);
         out += "): ";
         out += stateWord(account.state);
-        if (account.opened) {
+        if (account.row.opened) {
             out += ", latest copy ";
             out += isoUtcTime(account.row.lastCopyTime);
             out += ", ";

@@ -80,7 +80,7 @@ WipingString formatPrometheus(const CheckReport& report) {
 
     const auto opened = [](auto field) {
         return [field](const AccountResult& account, WipingString& sample) {
-            if (!account.opened)
+            if (!account.row.opened)
                 return false;
             sample = field(account).c_str();
             return true;
@@ -89,7 +89,7 @@ WipingString formatPrometheus(const CheckReport& report) {
     appendAccountFamily(out, report, "kopiavakt_account_up",
                         "1 when the account's status was in the reply and opened with its key.",
                         [](const AccountResult& account, WipingString& sample) {
-                            sample = account.opened ? "1" : "0";
+                            sample = account.row.opened ? "1" : "0";
                             return true;
                         });
     appendAccountFamily(

@@ -74,7 +74,6 @@ class CheckAct final : public SendAction {
         readStatusReply(reply, ids_.length(), ids_, keys_, names_, [&](AccountStatus& status) {
             AccountResult result;
             result.row = std::move(status.row);
-            result.opened = status.opened;
             report_.accounts.push_back(std::move(result));
         });
         return false;

@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             kpv::SecureBuffer::ofBytes(part.data(), static_cast<std::uint32_t>(nameLength))
                 .printableCopy();
         account.row.accountId = u32Of(part, nameLength);
-        account.opened = (u32Of(part, nameLength + 4) & 1) != 0;
+        account.row.opened = (u32Of(part, nameLength + 4) & 1) != 0;
         account.row.lastCopyTime = u32Of(part, nameLength + 8);
         account.row.totalSize = u32Of(part, nameLength + 12);
         report.accounts.push_back(std::move(account));

@@ -27,7 +27,7 @@ bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
     timeList.appendU16(count);
     readStatusReply(reply, count, accountIds, accountKeys, accountNames,
                     [&](AccountStatus& status) {
-                        if (status.opened) {
+                        if (status.row.opened) {
                             excludedIds->append(status.row.accountId);
                             excludedTexts->append(std::move(status.excludedText));
                             timeList.appendU32(status.row.lastCopyTime);
@@ -40,6 +40,7 @@ bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
 }
 
 void ManagementAct::onFailed(std::int32_t /*stage*/, std::int32_t /*error*/) {
+    ui.exchangeFailed();
     if (!quiet)
         ui.showMessage("Fel: Fick ingen kontakt med servern.", MessageKind::Error);
 }

@@ -80,7 +80,7 @@ void readStatusReply(RecordStream& reply, std::uint32_t count, const AccountIdLi
         row.copiesMade = copiesMade;
         row.storedCopies = storedCopies;
         row.diskSpace = joinHalves(diskSpaceHigh, diskSpaceLow);
-        status.opened = true;
+        row.opened = true;
         status.excludedText = excludedFilesText(plaintext, row.excludedCount);
         visit(status);
     }

@@ -14,10 +14,9 @@ namespace kpv {
 
 // One account of the reply.
 struct AccountStatus {
-    // Name and id always; the other values stay 0 when the status did not open.
+    // Name and id always; the other values stay 0 when the status did not open. `row.opened`
+    // is true when the sealed status was there, its tag checked out and it decrypted.
     StatusRow row;
-    // True when the sealed status was there, its tag checked out and it decrypted.
-    bool opened = false;
     // The excluded files as CR LF terminated lines and one final zero byte; empty when not
     // opened.
     SecureBuffer excludedText;

@@ -19,7 +19,7 @@ AccountResult account(std::uint32_t id, const char* ansiName, bool opened,
     AccountResult result;
     result.row.accountId = id;
     result.row.name = SecureBuffer::fromCString(ansiName);
-    result.opened = opened;
+    result.row.opened = opened;
     result.row.lastCopyTime = opened ? lastCopyTime : 0;
     result.row.fileCount = opened ? 12 : 0;
     return result;
