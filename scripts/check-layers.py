@@ -15,6 +15,7 @@ LAYERS = {
     "accounts": ["core"],
     "status": ["core", "crypto", "net", "accounts"],
     "app": ["core", "crypto", "net", "accounts", "status"],
+    "check": ["core", "crypto", "net", "accounts", "status"],
     "app/win32": ["core", "crypto", "net", "accounts", "status", "app"],
 }
 
