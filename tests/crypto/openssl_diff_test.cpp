@@ -5,8 +5,8 @@
 #include "crypto/key_bundle.h"
 #include "crypto/sealed_status.h"
 #include "crypto/sha256.h"
-#include "tests/support/hex.h"
 #include "tests/crypto/openssl_reference.h"
+#include "tests/support/hex.h"
 #include "tests/support/status_sealer.h"
 
 #include <doctest/doctest.h>

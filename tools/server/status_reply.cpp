@@ -1,8 +1,8 @@
 #include "tools/server/status_reply.h"
 
 #include "tools/common/byte_writer.h"
-#include "tools/server/request_frame.h"
 #include "tools/common/sealer.h"
+#include "tools/server/request_frame.h"
 
 namespace kpv::tools {
 namespace {
