@@ -1,6 +1,7 @@
 #include "tests/net/net_test_support.h"
 
 #include "net/frame.h"
+#include "status/status_request.h"
 
 namespace kpv::test {
 
@@ -51,18 +52,10 @@ Bytes frameBytes(std::uint16_t type, const Bytes& body) {
 }
 
 Bytes statusRequest(const std::vector<std::uint32_t>& ids) {
-    RecordStream request;
-    beginFrame(request);
-    writeMessageType(request, MSG_STATUS_REQUEST);
-    writeHeaderParam1(request, 0);
-    writeHeaderParam2(request, 1);
-    request.appendU16(static_cast<std::uint32_t>(ids.size()));
-    RecordStream block;
+    AccountIdList list;
     for (const std::uint32_t id : ids)
-        block.appendU32(id);
-    request.appendBlob(block.contents);
-    writeFrameLength(request);
-    return bytesOf(request.contents);
+        list.append(id);
+    return bytesOf(buildStatusRequest(list).contents);
 }
 
 RecordStream streamOf(const Bytes& bytes) {

@@ -29,7 +29,8 @@ Script replyWith(const Bytes& reply);
 
 // A frame of `type` holding `body`, its length field equal to its size.
 Bytes frameBytes(std::uint16_t type, const Bytes& body);
-// A status request for `ids`, built as the update cycle builds it.
+// A status request for `ids`: the client's own (status/status_request.h), as bytes. The one
+// request builder of the tests, the tools' tests included.
 Bytes statusRequest(const std::vector<std::uint32_t>& ids);
 RecordStream streamOf(const Bytes& bytes);
 Bytes bytesOf(const SecureBuffer& buffer);

@@ -18,10 +18,6 @@ Bytes hexBytes(const std::string& hex) {
     return bytesOf(fromHex(hex));
 }
 
-Bytes bytesOf(const SecureBuffer& b) {
-    return {b.data(), b.data() + b.length()};
-}
-
 SecureBuffer bufferOf(const Bytes& b) {
     return SecureBuffer::ofBytes(b.data(), static_cast<std::uint32_t>(b.size()));
 }
@@ -34,15 +30,6 @@ std::uint32_t u32At(const Bytes& b, std::size_t at) {
 }
 
 namespace {
-
-void putU16(Bytes& b, std::uint32_t v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void putU32(Bytes& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
 
 bool takeBlob(const Bytes& b, std::size_t& at, std::size_t end, Bytes& out) {
     if (end - at < 4)
@@ -58,19 +45,6 @@ bool takeBlob(const Bytes& b, std::size_t& at, std::size_t end, Bytes& out) {
 }
 
 } // namespace
-
-Bytes statusRequest(const std::vector<std::uint32_t>& ids) {
-    Bytes frame = {'C', 'H', 'K', 0};
-    putU32(frame, static_cast<std::uint32_t>(20 + 4 * ids.size()));
-    putU16(frame, 12);
-    putU16(frame, 0);
-    putU16(frame, 1);
-    putU16(frame, static_cast<std::uint32_t>(ids.size()));
-    putU32(frame, static_cast<std::uint32_t>(4 * ids.size()));
-    for (const std::uint32_t id : ids)
-        putU32(frame, id);
-    return frame;
-}
 
 bool splitReply(const Bytes& frame, std::size_t count, std::vector<ReplyEntry>& entries) {
     entries.clear();

@@ -2,6 +2,7 @@
 // Helpers shared by the tools' tests: byte literals, request frames, an independent opener of
 // sealed statuses (OpenSSL decryption after the tag check) and a blocking test client.
 #include "core/secure_buffer.h"
+#include "tests/net/net_test_support.h"
 
 #include <cstdint>
 #include <string>
@@ -9,15 +10,9 @@
 
 namespace kpv::test {
 
-using Bytes = std::vector<std::uint8_t>;
-
 Bytes hexBytes(const std::string& hex); // spaces allowed
-Bytes bytesOf(const SecureBuffer& b);
 SecureBuffer bufferOf(const Bytes& b);
 std::uint32_t u32At(const Bytes& b, std::size_t at);
-
-// A status request frame (type 12, parameters 0 and 1) for the ids.
-Bytes statusRequest(const std::vector<std::uint32_t>& ids);
 
 // One entry of a status list.
 struct ReplyEntry {
