@@ -2,7 +2,7 @@
 // What needs the user's attention after the latest update: a mark for each row of the account
 // list and the state of the tray icon with the second line of its tooltip. The shell keeps one
 // board, feeds it the calls of the user-interface port and draws what it decides.
-#include "app/user_interface.h"
+#include "status/status_view.h"
 
 #include <cstdint>
 #include <map>
