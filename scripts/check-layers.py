@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Checks that the product's includes run one way: each folder includes only itself and the
-layers below it (the table, bottom-up, as in docs/architecture.md), and no file includes itself
-through a chain of others. Prints every offending include and exits 1; prints nothing and exits
+layers below it (the table, bottom-up, as in docs/architecture.md), no file includes itself
+through a chain of others, and only platform files (*_win32.*) and the Win32 shell include
+Windows headers. Prints every offending include and exits 1; prints nothing and exits
 0 when the graph is clean."""
 import pathlib
 import re
@@ -20,6 +21,9 @@ LAYERS = {
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
+# Windows headers belong to the platform files (*_win32.*) and the Win32 shell only.
+WINDOWS_HEADER = re.compile(r'^\s*#\s*include\s+<(windows|winsock2|ws2tcpip|shlobj|commctrl)\.h>',
+                            re.MULTILINE | re.IGNORECASE)
 
 
 def folder_of(path):
@@ -40,7 +44,10 @@ def main(root):
                 continue
             name = source.relative_to(root).as_posix()
             edges[name] = []
-            for target in INCLUDE.findall(source.read_text(encoding="utf-8")):
+            text = source.read_text(encoding="utf-8")
+            if folder != "app/win32" and "_win32" not in source.stem and WINDOWS_HEADER.search(text):
+                problems.append(f"{name}: portable code includes a Windows header")
+            for target in INCLUDE.findall(text):
                 if not (root / target).is_file():
                     continue  # a generated header (version.h) or one beside the file
                 edges[name].append(target)
