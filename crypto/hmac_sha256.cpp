@@ -9,6 +9,8 @@ SecureBuffer makePad(const SecureBuffer& key, std::uint8_t padByte) {
     SecureBuffer pad = key;
     if (pad.length() < SHA256_BLOCK_SIZE)
         pad.appendZeros(SHA256_BLOCK_SIZE - pad.length());
+    if (pad.length() < SHA256_BLOCK_SIZE)
+        return {}; // the growth failed and the hook absorbed it: no block to write into
     std::uint8_t* p = pad.data();
     for (std::uint32_t i = 0; i < SHA256_BLOCK_SIZE; ++i)
         p[i] = static_cast<std::uint8_t>(p[i] ^ padByte);
@@ -24,6 +26,8 @@ HmacSha256::HmacSha256(const SecureBuffer& key) {
     }
     innerPad_ = makePad(key, 0x36);
     outerPad_ = makePad(key, 0x5C);
+    if (innerPad_.empty() || outerPad_.empty())
+        keyRejected_ = 1; // no pads, so no tag: it is refused like a key of a bad length
 }
 
 SecureBuffer HmacSha256::compute(const void* message, std::uint32_t n) {
