@@ -36,6 +36,28 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
     return true;
 }
 
+// `target` with its last path element replaced by as many characters drawn from `random` (at
+// most 12) as that element has, so that any path that can be written can also be written
+// through its temporary. Empty when `target` ends in a separator.
+std::string temporaryNameFor(const std::string& target, std::uint64_t random) {
+    // Both separators and a drive colon end the folder part; on POSIX the same split keeps
+    // the temporary in the target's own folder, as a name holding such characters stays whole.
+    const std::size_t separator = target.find_last_of("/\\:");
+    const std::size_t start = separator == std::string::npos ? 0 : separator + 1;
+    const std::size_t room = target.size() - start;
+    const std::size_t length = room < TEMPORARY_NAME_MAX ? room : TEMPORARY_NAME_MAX;
+    if (length == 0)
+        return {};
+    std::string name = target.substr(0, start);
+    for (std::size_t i = 0; i < length; ++i) {
+        name += NAME_LETTERS[random % 36];
+        random /= 36;
+    }
+    if (length >= 4)
+        name[start] = '~'; // recognisable as a temporary where there is room to show it
+    return name;
+}
+
 // A fresh temporary beside `target`, open for writing; closed when none could be made.
 FileHandle createTemporaryFor(const std::string& target, std::string& temporary) {
     for (unsigned attempt = 0; attempt < TEMPORARY_ATTEMPTS; ++attempt) {
@@ -56,25 +78,6 @@ FileHandle createTemporaryFor(const std::string& target, std::string& temporary)
 }
 
 } // namespace
-
-std::string temporaryNameFor(const std::string& target, std::uint64_t random) {
-    // Both separators and a drive colon end the folder part; on POSIX the same split keeps
-    // the temporary in the target's own folder, as a name holding such characters stays whole.
-    const std::size_t separator = target.find_last_of("/\\:");
-    const std::size_t start = separator == std::string::npos ? 0 : separator + 1;
-    const std::size_t room = target.size() - start;
-    const std::size_t length = room < TEMPORARY_NAME_MAX ? room : TEMPORARY_NAME_MAX;
-    if (length == 0)
-        return {};
-    std::string name = target.substr(0, start);
-    for (std::size_t i = 0; i < length; ++i) {
-        name += NAME_LETTERS[random % 36];
-        random /= 36;
-    }
-    if (length >= 4)
-        name[start] = '~'; // recognisable as a temporary where there is room to show it
-    return name;
-}
 
 bool loadDataFile(const char* name, RecordStream& stream) {
     FileHandle file = FileHandle::openForReading(name);

@@ -4,9 +4,6 @@
 // pass through no buffer but the stream's own wiping one.
 #include "core/record_stream.h"
 
-#include <cstdint>
-#include <string>
-
 namespace kpv {
 
 // Loads the file `name` into `stream`. False when the file cannot be opened or does not
@@ -19,11 +16,5 @@ bool loadDataFile(const char* name, RecordStream& stream);
 // the disk, and only then replaces `name`. On failure `name` keeps its previous content and
 // the temporary is gone.
 bool saveDataFile(const char* name, RecordStream& stream);
-
-// The name of the n-th temporary tried for `target`, drawn from `random`: `target` with its
-// last path element replaced by as many characters (at most 12) as that element has, so that
-// any path that can be written can also be written through its temporary. Empty when `target`
-// ends in a separator. Exposed for tests.
-std::string temporaryNameFor(const std::string& target, std::uint64_t random);
 
 } // namespace kpv

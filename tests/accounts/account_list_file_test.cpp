@@ -10,8 +10,7 @@
 #include <vector>
 
 #ifndef _WIN32
-#include <csignal>
-#include <sys/resource.h>
+#include "tests/support/file_size_limit.h"
 #endif
 
 using namespace kpv;
@@ -173,16 +172,8 @@ TEST_CASE("a failed save keeps the previous list whole") {
         CHECK_FALSE(two.save());
         std::fclose(reader);
 #else
-        // A file-size limit cuts the write of the new list short.
-        struct rlimit old {};
-        REQUIRE(getrlimit(RLIMIT_FSIZE, &old) == 0);
-        struct rlimit tiny = old;
-        tiny.rlim_cur = 16;
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        REQUIRE(setrlimit(RLIMIT_FSIZE, &tiny) == 0);
+        test::FileSizeLimit limit(16); // the write of the new list is cut short
         CHECK_FALSE(two.save());
-        REQUIRE(setrlimit(RLIMIT_FSIZE, &old) == 0);
-        std::signal(SIGXFSZ, previousHandler);
 #endif
     }
     CHECK(test::readFileBytes("account_list.bin") == before);

@@ -15,8 +15,7 @@
 #include <map>
 
 #ifndef _WIN32
-#include <csignal>
-#include <sys/resource.h>
+#include "tests/support/file_size_limit.h"
 #endif
 
 using namespace kpv;
@@ -97,15 +96,10 @@ TEST_CASE("saves under faults keep every file whole, touch no other file, and ke
 
 #ifndef _WIN32
     SUBCASE("a file-size limit makes every save fail and keeps what was there") {
-        struct rlimit old {};
-        REQUIRE(getrlimit(RLIMIT_FSIZE, &old) == 0);
-        struct rlimit tiny = old;
-        tiny.rlim_cur = 4; // the length of an envelope fits, no content does
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        REQUIRE(setrlimit(RLIMIT_FSIZE, &tiny) == 0);
-        saveEverything(f, "export.ulf");
-        REQUIRE(setrlimit(RLIMIT_FSIZE, &old) == 0);
-        std::signal(SIGXFSZ, previousHandler);
+        {
+            test::FileSizeLimit limit(4); // an envelope's length fits, no content does
+            saveEverything(f, "export.ulf");
+        }
         CHECK(folderContents() == before);
         expectedMessages.insert(expectedMessages.begin(), "Fel vid export av listan.");
     }

@@ -211,20 +211,6 @@ TEST_CASE("a durable save replaces the file only when it was written whole") {
     CHECK_FALSE(kpv::saveDataFile("missing-folder/data.bin", second));
 }
 
-TEST_CASE("temporary names stay in the target's folder and never grow longer than its name") {
-    for (const std::string target : {"a", "ab.c", "account_list.bin", "dir/out.ulf",
-                                     "C:\\Users\\x\\a-very-long-file-name-for-export.ulf"}) {
-        CAPTURE(target);
-        const std::string name = kpv::temporaryNameFor(target, 0x123456789ABCDEFull);
-        const std::size_t folder = target.find_last_of("/\\") + 1;
-        CHECK(name.size() <= target.size());
-        CHECK(name.substr(0, folder) == target.substr(0, folder));
-        CHECK(name.size() > folder);
-        CHECK(name != kpv::temporaryNameFor(target, 0xFEDCBA987654321ull));
-    }
-    CHECK(kpv::temporaryNameFor("dir/", 1).empty());
-}
-
 TEST_CASE("streams wipe what they held") {
     kpv::test::TempFolder folder;
     kpv::test::ReleaseProbe probe;
