@@ -20,13 +20,17 @@ bool anyOutdated(Client& client, std::uint32_t periodSeconds) {
     const std::uint16_t count = times.readU16();
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t lastCopy = times.readU32();
-        if (client.clock.now() - std::int64_t(lastCopy) > std::int64_t(periodSeconds))
+        if (isOutdated(lastCopy, client.clock.now(), periodSeconds))
             return true;
     }
     return false;
 }
 
 } // namespace
+
+bool isOutdated(std::uint32_t lastCopyTime, std::int64_t now, std::uint32_t periodSeconds) {
+    return now - std::int64_t(lastCopyTime) > std::int64_t(periodSeconds);
+}
 
 void checkOutdated(Client& client) {
     if (client.warningShown)

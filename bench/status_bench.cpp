@@ -38,9 +38,14 @@ class DiscardingUi final : public kpv::UserInterface {
     bool chooseUserListToSave(SecureBuffer&, const char*) override { return false; }
     int showNameDialog() override { return 0; }
     void clearRows() override { rows = 0; }
-    void insertRow(std::uint32_t, const SecureBuffer* texts) override { rows += texts[0].length(); }
+    void insertRow(std::uint32_t, const SecureBuffer* texts, const kpv::RowStatus&) override {
+        rows += texts[0].length();
+    }
     bool selectedAccountId(std::uint32_t&) override { return false; }
     void showMainWindow() override {}
+    void updateStarting(bool) override {}
+    void exchangeFailed() override {}
+    void updateFinished(bool) override {}
     std::size_t rows = 0;
 };
 

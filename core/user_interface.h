@@ -22,6 +22,13 @@ enum class Answer { Ok, Yes, No };
 
 inline constexpr int STATUS_COLUMN_COUNT = 8;
 
+// What the shell needs to mark a row that wants attention: whether the account's status could
+// be opened and, when it could, the time of its latest copy (seconds since 1970-01-01 UTC).
+struct RowStatus {
+    bool opened = false;
+    std::uint32_t lastCopyTime = 0;
+};
+
 class UserInterface {
   public:
     virtual ~UserInterface() = default;
@@ -43,13 +50,23 @@ class UserInterface {
     // The account list view: rows are kept sorted by name by the view itself.
     virtual void clearRows() = 0;
     // `texts` holds the eight zero-terminated column texts, name first; a text that does not
-    // end in a zero byte is shown as no text.
-    virtual void insertRow(std::uint32_t accountId, const SecureBuffer* texts) = 0;
+    // end in a zero byte is shown as no text. `status` only decides how the row is marked.
+    virtual void insertRow(std::uint32_t accountId, const SecureBuffer* texts,
+                           const RowStatus& status) = 0;
     // The item data of the first selected row, if a row is selected.
     virtual bool selectedAccountId(std::uint32_t& accountId) = 0;
 
     // Shows the main window in its normal state and brings it to the front.
     virtual void showMainWindow() = 0;
+
+    // One update of the list, which blocks the window while it talks to the server. Every
+    // updateStarting is followed by exactly one updateFinished, whatever the outcome; updates
+    // nest only when one starts inside a message box of another. manual: the user asked.
+    virtual void updateStarting(bool manual) = 0;
+    // The update's exchange with the server failed (also for the timer, which shows no box).
+    virtual void exchangeFailed() = 0;
+    // exchangeRan: false when no exchange was attempted (no accounts, or the request refused).
+    virtual void updateFinished(bool exchangeRan) = 0;
 };
 
 } // namespace kpv

@@ -19,13 +19,16 @@ class CountingUi final : public kpv::UserInterface {
     bool chooseUserListToSave(kpv::SecureBuffer&, const char*) override { return false; }
     int showNameDialog() override { return 0; }
     void clearRows() override {}
-    void insertRow(std::uint32_t, const kpv::SecureBuffer* texts) override {
+    void insertRow(std::uint32_t, const kpv::SecureBuffer* texts, const kpv::RowStatus&) override {
         for (int i = 0; i < kpv::STATUS_COLUMN_COUNT; ++i)
             if (texts[i].empty() || texts[i].data()[texts[i].length() - 1] != 0)
                 __builtin_trap();
     }
     bool selectedAccountId(std::uint32_t&) override { return false; }
     void showMainWindow() override {}
+    void updateStarting(bool) override {}
+    void exchangeFailed() override {}
+    void updateFinished(bool) override {}
 };
 
 } // namespace

@@ -10,26 +10,44 @@
 ;
 ; Installs kopiavakt.exe and uninstall.exe into $LOCALAPPDATA\Programs\Kopiavakt, a Start-menu
 ; shortcut, optionally a shortcut in the user's Startup folder, and the Apps entry under HKCU.
-; The user's data folder (%LOCALAPPDATA%\KPV_wd) is never touched.
+; The user's data folder (%LOCALAPPDATA%\KPV_wd) is kept, unless the uninstaller is asked to
+; remove it (its check box, or /REMOVEDATA in silent mode).
+;
+; Started elevated (as administrator) the installer would install into the administrator's
+; profile: it asks first, and in silent mode stops unless /ELEVATED says that is meant. It never
+; starts the client elevated.
 ;
 ; Exit codes (installer and uninstaller): 0 done, 1 cancelled by the user, 2 failed,
 ; 3 Kopiavakt was running and the user declined to close it (in silent mode: it was running;
-; nothing was changed).
+; nothing was changed), 4 (installer, silent mode) started elevated without /ELEVATED; nothing
+; was changed.
 
 Unicode true
 Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; The same sources give the same installer: no file times are stored with the files.
+SetDateSave off
+
+; A signed release (scripts/release.sh --sign) signs the uninstaller before it is packed into
+; the installer, and the finished installer; a signing failure fails the build.
+!ifdef SIGN_COMMAND
+    !uninstfinalize '${SIGN_COMMAND} "%1"' = 0
+    !finalize '${SIGN_COMMAND} "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include nsDialogs.nsh
 
 !define PRODUCT "Kopiavakt"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kopiavakt"
 !define LINK_NAME "Kopiavakt.lnk"
 !define EXIT_RUNNING 3
+!define EXIT_ELEVATED 4
+!define DATA_DIR "$LOCALAPPDATA\KPV_wd"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -48,10 +66,13 @@ ShowUninstDetails nevershow
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\kopiavakt.exe"
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Starta Kopiavakt nu"
+!define MUI_FINISHPAGE_RUN_FUNCTION startClient
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW showFinishPage
 !insertmacro MUI_PAGE_FINISH
 
+UninstPage custom un.showDataPage un.leaveDataPage
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -59,6 +80,12 @@ ShowUninstDetails nevershow
 
 LangString KPV_RUNNING ${LANG_SWEDISH} "Kopiavakt körs.$\r$\n$\r$\nAvsluta programmet först (högerklicka på ikonen i meddelandefältet och välj $\"Avsluta$\") och försök sedan igen."
 LangString KPV_RUNNING_ABORT ${LANG_SWEDISH} "Avbrutet: Kopiavakt körs."
+LangString KPV_ELEVATED ${LANG_SWEDISH} "Installationsprogrammet körs som administratör.$\r$\n$\r$\nKopiavakt installeras för den inloggade användaren och behöver ingen administratörsbehörighet. Fortsätter du installeras Kopiavakt för kontot $\"$0$\", och programmet startas inte härifrån.$\r$\n$\r$\nVill du fortsätta ändå?"
+LangString KPV_DATA_TITLE ${LANG_SWEDISH} "Dina uppgifter"
+LangString KPV_DATA_SUBTITLE ${LANG_SWEDISH} "Välj om kontolistan och inställningarna ska finnas kvar."
+LangString KPV_DATA_TEXT ${LANG_SWEDISH} "Dina konton och inställningar i $\"${DATA_DIR}$\" finns kvar efter avinstallationen, så att en senare installation hittar dem igen."
+LangString KPV_DATA_BOX ${LANG_SWEDISH} "Ta även bort kontolistan och inställningarna"
+LangString KPV_DATA_NOTE ${LANG_SWEDISH} "Kontolistan innehåller kontonas nycklar. Den skrivs över innan den tas bort. Exportera den först från Kopiavakt om du vill behålla den."
 
 VIProductVersion "${VERSION_QUAD}"
 VIFileVersion "${VERSION_QUAD}"
@@ -115,6 +142,10 @@ FunctionEnd
 !insertmacro KPV_RUNNING_FUNCTIONS ""
 !insertmacro KPV_RUNNING_FUNCTIONS "un."
 
+Var elevated ; 1 when the installer runs with an administrator's elevated token
+Var removeData ; 1 when the uninstaller also wipes the data folder
+Var removeDataBox
+
 Section "Kopiavakt" SEC_PROGRAM
     SectionIn RO
     SetShellVarContext current
@@ -153,8 +184,65 @@ Section "-finish"
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; Sets $elevated from the process token: elevated means an administrator's full token (UAC's
+; "Run as administrator", or an administrator with UAC turned off), not merely membership of
+; the Administrators group.
+Function detectElevation
+    StrCpy $elevated 0
+    System::Call 'kernel32::GetCurrentProcess() p .r2'
+    System::Call 'advapi32::OpenProcessToken(p r2, i 8, *p .r1) i .r0' ; TOKEN_QUERY
+    ${If} $0 <> 0
+        ; TokenElevation (20): a DWORD that is non-zero when the token is elevated.
+        System::Call 'advapi32::GetTokenInformation(p r1, i 20, *i .r2, i 4, *i .r3) i .r0'
+        ${If} $0 <> 0
+        ${AndIf} $2 <> 0
+            StrCpy $elevated 1
+        ${EndIf}
+        System::Call 'kernel32::CloseHandle(p r1)'
+    ${EndIf}
+FunctionEnd
+
+; An elevated start installs into the elevated account's profile, which is rarely the user's:
+; it needs a yes (default no), or /ELEVATED in silent mode.
+Function confirmElevatedStart
+    Call detectElevation
+    ${If} $elevated = 0
+        Return
+    ${EndIf}
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/ELEVATED" $1
+    ${IfNot} ${Errors}
+        Return
+    ${EndIf}
+    ${If} ${Silent}
+        SetErrorLevel ${EXIT_ELEVATED}
+        Quit
+    ${EndIf}
+    ReadEnvStr $0 USERNAME
+    MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(KPV_ELEVATED)" IDYES done
+    SetErrorLevel 1
+    Quit
+done:
+FunctionEnd
+
+; "Starta Kopiavakt nu": never from an elevated installer, whose child would run elevated too.
+Function startClient
+    ${If} $elevated = 0
+        Exec '"$INSTDIR\kopiavakt.exe"'
+    ${EndIf}
+FunctionEnd
+
+Function showFinishPage
+    ${If} $elevated = 1
+        SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+        ShowWindow $mui.FinishPage.Run ${SW_HIDE}
+    ${EndIf}
+FunctionEnd
+
 Function .onInit
     SetShellVarContext current
+    Call confirmElevatedStart
     ; An upgrade keeps the user's choice: a Startup shortcut removed since the last install is
     ; not put back.
     ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
@@ -175,5 +263,83 @@ Section "Uninstall"
     ; Not recursive: a folder the user chose may hold files of their own.
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
-    ; %LOCALAPPDATA%\KPV_wd, the user's accounts and settings, stays for a later install.
+    ; %LOCALAPPDATA%\KPV_wd, the user's accounts and settings, stays for a later install unless
+    ; the user asked to remove it.
+    ${If} $removeData = 1
+        Call un.wipeDataFolder
+    ${EndIf}
 SectionEnd
+
+Function un.onInit
+    SetShellVarContext current
+    StrCpy $removeData 0
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/REMOVEDATA" $1
+    ${IfNot} ${Errors}
+        StrCpy $removeData 1
+    ${EndIf}
+FunctionEnd
+
+Function un.showDataPage
+    !insertmacro MUI_HEADER_TEXT "$(KPV_DATA_TITLE)" "$(KPV_DATA_SUBTITLE)"
+    nsDialogs::Create 1018
+    Pop $0
+    ${NSD_CreateLabel} 0 0 100% 30u "$(KPV_DATA_TEXT)"
+    Pop $0
+    ${NSD_CreateCheckbox} 0 36u 100% 12u "$(KPV_DATA_BOX)"
+    Pop $removeDataBox
+    ${If} $removeData = 1
+        ${NSD_Check} $removeDataBox
+    ${EndIf}
+    ${NSD_CreateLabel} 12u 52u -12u 30u "$(KPV_DATA_NOTE)"
+    Pop $0
+    nsDialogs::Show
+FunctionEnd
+
+Function un.leaveDataPage
+    ${NSD_GetState} $removeDataBox $0
+    ${If} $0 = ${BST_CHECKED}
+        StrCpy $removeData 1
+    ${Else}
+        StrCpy $removeData 0
+    ${EndIf}
+FunctionEnd
+
+; Overwrites every file of the data folder with zeros and flushes it before deleting, so that
+; the account list's key material does not stay readable in the freed disk space (as far as
+; the disk writes in place), then removes the folder.
+Function un.wipeDataFolder
+    FindFirst $0 $1 "${DATA_DIR}\*"
+    ${DoWhile} $1 != ""
+        ${IfNot} ${FileExists} "${DATA_DIR}\$1\*"
+            ClearErrors
+            FileOpen $2 "${DATA_DIR}\$1" a
+            ${IfNot} ${Errors}
+                FileSeek $2 0 END $3
+                FileSeek $2 0 SET
+                ; Zeros from a cleared block (System::Alloc zero-fills), 4 KB at a time.
+                System::Alloc 4096
+                Pop $4
+                ${DoWhile} $3 > 0
+                    ${If} $3 > 4096
+                        StrCpy $5 4096
+                    ${Else}
+                        StrCpy $5 $3
+                    ${EndIf}
+                    System::Call 'kernel32::WriteFile(p r2, p r4, i r5, *i .r6, p 0) i .r7'
+                    ${If} $7 = 0
+                        ${Break}
+                    ${EndIf}
+                    IntOp $3 $3 - $5
+                ${Loop}
+                System::Free $4
+                System::Call 'kernel32::FlushFileBuffers(p r2)'
+                FileClose $2
+            ${EndIf}
+        ${EndIf}
+        FindNext $0 $1
+    ${Loop}
+    FindClose $0
+    RMDir /r "${DATA_DIR}"
+FunctionEnd

@@ -11,6 +11,7 @@ inline constexpr std::uint32_t IDLE_LIMIT_SECONDS = 90;
 inline constexpr std::uint32_t LONG_IDLE_LIMIT_SECONDS = 600;
 inline constexpr std::uint32_t FIRST_RETRY_DELAY_MILLISECONDS = 15000;
 inline constexpr std::uint32_t RETRY_DELAY_MILLISECONDS = 5000;
+inline constexpr std::uint32_t EXCHANGE_LIMIT_SECONDS = 300;
 
 struct ExchangeTiming {
     std::uint32_t readinessWaitMilliseconds = READINESS_WAIT_MILLISECONDS;
@@ -19,6 +20,10 @@ struct ExchangeTiming {
     std::uint32_t longIdleLimitMilliseconds = LONG_IDLE_LIMIT_SECONDS * 1000;
     std::uint32_t firstRetryDelayMilliseconds = FIRST_RETRY_DELAY_MILLISECONDS;
     std::uint32_t retryDelayMilliseconds = RETRY_DELAY_MILLISECONDS;
+    // Longest time one exchange may take in all, retries included, however the server sends:
+    // each piece restarts the idle clock, so without it a byte every 80 s would hold the
+    // client for ever. Reaching it ends the exchange as an idle time-out.
+    std::uint32_t exchangeLimitMilliseconds = EXCHANGE_LIMIT_SECONDS * 1000;
 };
 
 class ExchangeClock {

@@ -13,8 +13,7 @@ enum ExchangeStage : std::int32_t {
     StageSend = 5,            // send failed or sent nothing
     StageClosed = 6,          // the server closed before a whole frame had arrived
     StageSocketCreate = 7,    // no socket could be made (also: socket start-up had failed)
-    StageProtocol = 8,        // the reply can never be a frame within the size limit, or
-                              // last_ip.bin could not be written
+    StageProtocol = 8,        // the reply can never be a frame within the size limit
 };
 
 } // namespace kpv

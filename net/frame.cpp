@@ -57,6 +57,10 @@ std::uint16_t frameMessageType(const SecureBuffer& frame) {
     return static_cast<std::uint16_t>(std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8);
 }
 
+std::uint32_t frameAnnouncedLength(const SecureBuffer& frame) {
+    return frame.length() < FRAME_HEADER_SIZE ? 0 : u32At(frame, FRAME_LENGTH_OFFSET);
+}
+
 bool isCompleteFrame(const SecureBuffer& buffer) {
     return buffer.length() >= FRAME_HEADER_SIZE && startsWithMagic(buffer) &&
            u32At(buffer, FRAME_LENGTH_OFFSET) == buffer.length() &&

@@ -36,6 +36,9 @@ bool writeFrameLength(RecordStream& stream);
 // The message type (u16 at offset 8), or 0 when the buffer is shorter than 10 bytes.
 std::uint16_t frameMessageType(const SecureBuffer& frame);
 
+// The length field (u32 at offset 4) once the whole header is in; 0 before that.
+std::uint32_t frameAnnouncedLength(const SecureBuffer& frame);
+
 // True only when the buffer holds at least 14 bytes, begins "CHK", its length field equals its
 // length and its reserved byte is 0.
 bool isCompleteFrame(const SecureBuffer& buffer);

@@ -69,6 +69,7 @@ bool ServerConnection::runExchange() {
     if (action_ == nullptr || exchanging_)
         return false;
     ExchangeEnd end(*this);
+    deadline_ = clock_.milliseconds() + timing_.exchangeLimitMilliseconds;
     if (!connectToServer(false))
         return false;
     bool broken = false;
@@ -123,10 +124,13 @@ bool ServerConnection::resolveServer(bool quiet, std::uint32_t& address) {
         error = sockets_.resolve(name.empty() ? nullptr : name.text(), address);
     }
     if (error == 0) {
-        if (saveCachedAddress(address))
-            return true;
-        reportFailure(StageProtocol, 0);
-        return false;
+        // The cache only helps when the resolver fails later: a cache that cannot be written
+        // (a full disk) must not keep the client from its server. Unchanged, it is not
+        // rewritten at all.
+        std::uint32_t cached = 0;
+        if (!loadCachedAddress(cached) || cached != address)
+            saveCachedAddress(address);
+        return true;
     }
     if (loadCachedAddress(address)) {
         action_->onCachedAddress(0);
@@ -142,7 +146,13 @@ bool ServerConnection::reconnect() {
     socket_.close();
     clearStream(incoming_);
     for (;;) {
-        if (!action_->prepareRetry(outgoing_)) {
+        // Past the total limit the action is not asked again: the exchange ends as timed out.
+        const bool late = pastDeadline();
+        if (late) {
+            stage_ = StageIdleTimeout;
+            lastError_ = 0;
+        }
+        if (late || !action_->prepareRetry(outgoing_)) {
             action_->onFailed(stage_, lastError_);
             return false;
         }
@@ -163,6 +173,8 @@ bool ServerConnection::receiveReply(bool& broken) {
             firstRetry_ = 1;
             return true;
         }
+        if (pastDeadline())
+            return endAtDeadline(broken);
         switch (sockets_.waitReadable(socket_.handle(), timing_.readinessWaitMilliseconds)) {
         case Readiness::Failed:
             return breakOff(broken, StageSelect, sockets_.lastError());
@@ -193,7 +205,10 @@ bool ServerConnection::receiveReply(bool& broken) {
         if (count > room)
             return breakOff(broken, StageReceive, 0);
         incoming_.appendBytes(scratch.data(), count);
+        // A header that announces more than the limit is refused as soon as it is in, not
+        // after 100 MiB have been taken. Nothing is reserved from what a header announces.
         if (!hasFramePrefix(incoming_.contents) ||
+            frameAnnouncedLength(incoming_.contents) > MAX_REPLY_SIZE ||
             (incoming_.length() >= MAX_REPLY_SIZE && !isCompleteFrame(incoming_.contents))) {
             broken = false;
             reportFailure(StageProtocol, 0);
@@ -233,6 +248,18 @@ bool ServerConnection::dispatchReply() {
 
 void ServerConnection::releaseAction() noexcept {
     action_.reset();
+}
+
+bool ServerConnection::pastDeadline() {
+    return clock_.milliseconds() > deadline_;
+}
+
+bool ServerConnection::endAtDeadline(bool& broken) {
+    broken = false;
+    stage_ = StageIdleTimeout;
+    lastError_ = 0;
+    reportFailure(StageIdleTimeout, 0);
+    return false;
 }
 
 bool ServerConnection::breakOff(bool& broken, ExchangeStage stage, std::int32_t error) {

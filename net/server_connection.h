@@ -7,8 +7,10 @@
 // ExchangeStage and a socket error number.
 //
 // Waits block the thread: a blocking connect and send, readiness waits of 2 s up to an idle
-// limit of 90 s (600 s when the action asks), and retry sleeps of 15 s then 5 s. Not
-// thread-safe; a nested runExchange during one of the action's callbacks returns false.
+// limit of 90 s (600 s when the action asks), and retry sleeps of 15 s then 5 s, all within a
+// total limit for the exchange of 300 s by default (ExchangeTiming; a caller whose actions ask
+// for the long idle limit raises it). Not thread-safe; a nested runExchange during one of the
+// action's callbacks returns false.
 #include "core/record_stream.h"
 #include "core/secure_buffer.h"
 #include "net/exchange_clock.h"
@@ -66,7 +68,8 @@ class ServerConnection {
 
     // Opens a socket and connects it, resolving the host name (and keeping last_ip.bin) when no
     // fixed address is configured. Quiet: name resolution and connect failures are not
-    // reported (socket creation and cache write failures always are).
+    // reported (socket creation failures always are). A cache that cannot be written is no
+    // failure.
     bool connectToServer(bool quiet);
     bool resolveServer(bool quiet, std::uint32_t& address);
     // After a broken connection: asks the action whether to retry, waits, connects quietly;
@@ -83,6 +86,10 @@ class ServerConnection {
     void releaseAction() noexcept;
 
     bool breakOff(bool& broken, ExchangeStage stage, std::int32_t error);
+    // True once the exchange has run longer than its total limit.
+    bool pastDeadline();
+    // Ends the exchange at its total limit as an idle time-out, without a retry.
+    bool endAtDeadline(bool& broken);
     // Closes the socket and drops what was received before the action hears of the failure.
     void reportFailure(ExchangeStage stage, std::int32_t error);
 
@@ -103,6 +110,7 @@ class ServerConnection {
     std::uint8_t firstRetry_ = 1;
     std::unique_ptr<SendAction> action_;
     bool exchanging_ = false;
+    std::uint64_t deadline_ = 0; // clock milliseconds at which the exchange under way ends
 };
 
 } // namespace kpv

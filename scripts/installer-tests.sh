@@ -72,17 +72,39 @@ if [ "${1:-}" = "--case" ]; then
         RC=$?
         log "wine $* -> $RC"
     }
-    install_silent() { run_wine "$KPV_SETUP" /S; }
+    # Wine starts every program elevated, as an administrator's "Run as administrator" would;
+    # the installer is started as a signed-in user starts it, with the linked limited token.
+    SETUP_WIN="Z:${KPV_SETUP//\//\\}"
+    install_silent() { run_wine "$KPV_INSTALL_CHECK" as-user "$SETUP_WIN" /S; }
+    start_setup() { # args...: the installer in the background, its exit code then in SETUP_RC
+        STEP=$((STEP + 1))
+        SETUP_RC=$KPV_CASE_DIR/setup.$STEP.rc
+        (
+            wine "$@" >"$KPV_CASE_DIR/setup.$STEP.out" 2>"$KPV_CASE_DIR/setup.$STEP.err" </dev/null
+            echo $? >"$SETUP_RC"
+        ) &
+    }
+    setup_exit_code() {
+        local i
+        for i in $(seq 300); do
+            [ -s "$SETUP_RC" ] && break
+            sleep 0.1
+        done
+        cat "$SETUP_RC" 2>/dev/null
+    }
     # The uninstaller copies itself to the temporary folder and returns at once; the copy does
     # the work. Waits for it and for every other process of the prefix.
-    uninstall_silent() {
-        run_wine "$INSTALL_DIR/uninstall.exe" /S
+    wait_uninstalled() {
         local i
         for i in $(seq 300); do
             [ -e "$INSTALL_DIR/uninstall.exe" ] || break
             sleep 0.1
         done
         timeout 60 wineserver -w
+    }
+    uninstall_silent() { # extra switches...
+        run_wine "$INSTALL_DIR/uninstall.exe" /S "$@"
+        wait_uninstalled
     }
     start_client() { # Windows path of the exe
         STEP=$((STEP + 1))
@@ -248,24 +270,14 @@ if [ "${1:-}" = "--case" ]; then
         install_silent
         expect_eq "$RC" 0 "first install"
         expect_client_window 96 "140 125 85 95 120 140 140 100"
-        STEP=$((STEP + 1))
-        local setup_rc=$KPV_CASE_DIR/setup.$STEP.rc
-        (
-            wine "$KPV_SETUP" >"$KPV_CASE_DIR/setup.$STEP.out" 2>"$KPV_CASE_DIR/setup.$STEP.err" </dev/null
-            echo $? >"$setup_rc"
-        ) &
+        start_setup "$KPV_INSTALL_CHECK" as-user "$SETUP_WIN"
         # Next, Install: then the installer finds the client and asks.
         must box --caption "$SETUP_CAPTION" --contains "Kopiavakt körs" --next --press none
         # The user closes the client from its tray menu and retries.
         must exit-client
         must box --caption "$SETUP_CAPTION" --contains "Kopiavakt körs" --press retry
         must finish --caption "$SETUP_CAPTION" --run yes
-        local i
-        for i in $(seq 300); do
-            [ -s "$setup_rc" ] && break
-            sleep 0.1
-        done
-        expect_eq "$(cat "$setup_rc" 2>/dev/null)" 0 "interactive installer exit code"
+        expect_eq "$(setup_exit_code)" 0 "interactive installer exit code"
         expect_installed
         # "Starta Kopiavakt nu" on the finish page started the new client.
         must main-window
@@ -308,6 +320,73 @@ if [ "${1:-}" = "--case" ]; then
         expect_installed
     }
 
+    # Started elevated (Wine's own start): silent mode stops with 4 unless /ELEVATED is given;
+    # interactively it asks, No ends it, Yes installs but starts no client, even with the
+    # finish page's hidden "start now" box ticked.
+    case_elevated_start() {
+        run_wine "$KPV_SETUP" /S
+        expect_eq "$RC" 4 "silent elevated install"
+        expect_gone "$INSTALL_DIR"
+        start_setup "$KPV_SETUP"
+        must box --caption "$SETUP_CAPTION" --contains "körs som administratör" --press no
+        expect_eq "$(setup_exit_code)" 1 "elevated install declined"
+        expect_gone "$INSTALL_DIR"
+        ! uninstall_entry_exists || fail "the declined install made an Apps entry"
+        start_setup "$KPV_SETUP"
+        must box --caption "$SETUP_CAPTION" --contains "körs som administratör" --press yes
+        must finish --caption "$SETUP_CAPTION" --run yes --next
+        expect_eq "$(setup_exit_code)" 0 "elevated install accepted"
+        expect_installed
+        check main-window --timeout 5000 && fail "the elevated installer started the client"
+        run_wine "$KPV_SETUP" /S /ELEVATED
+        expect_eq "$RC" 0 "silent elevated install with /ELEVATED"
+        expect_installed
+    }
+
+    # Puts data in KPV_wd, with a hard link to the account list outside it that shows whether
+    # the file was overwritten before it was deleted.
+    make_data() {
+        mkdir -p "$DATA_DIR"
+        head -c 10000 /dev/urandom >"$DATA_DIR/account_list.bin"
+        printf '\004\000\000\000\003\000\000\000' >"$DATA_DIR/settings.bin"
+        rm -f "$KPV_CASE_DIR/accounts.link"
+        ln "$DATA_DIR/account_list.bin" "$KPV_CASE_DIR/accounts.link"
+    }
+    expect_wiped() { # how
+        expect_gone "$DATA_DIR"
+        expect_eq "$(tr -d '\0' <"$KPV_CASE_DIR/accounts.link" | wc -c)" 0 "account list bytes left ($1)"
+        expect_eq "$(stat -c %s "$KPV_CASE_DIR/accounts.link")" 10000 "account list size ($1)"
+    }
+
+    # The uninstaller's "remove the data" box is unticked by default; ticked, or /REMOVEDATA in
+    # silent mode, it overwrites and deletes KPV_wd.
+    case_uninstall_removes_data() {
+        local box="Ta även bort kontolistan och inställningarna"
+        install_silent
+        expect_eq "$RC" 0 "install"
+        make_data
+        run_wine "$INSTALL_DIR/uninstall.exe"
+        must click-through --caption Kopiavakt
+        wait_uninstalled
+        expect_gone "$INSTALL_DIR"
+        expect_file "$DATA_DIR/account_list.bin"
+        cmp -s "$DATA_DIR/account_list.bin" "$KPV_CASE_DIR/accounts.link" || fail "data changed"
+
+        install_silent
+        expect_eq "$RC" 0 "second install"
+        run_wine "$INSTALL_DIR/uninstall.exe"
+        must click-through --caption Kopiavakt --tick "$box"
+        wait_uninstalled
+        expect_wiped "ticked"
+
+        install_silent
+        expect_eq "$RC" 0 "third install"
+        make_data
+        uninstall_silent /REMOVEDATA
+        expect_gone "$INSTALL_DIR"
+        expect_wiped "/REMOVEDATA"
+    }
+
     case_portable_zip() {
         local unpacked=$WINEPREFIX/drive_c/portable
         mkdir -p "$unpacked"
@@ -345,7 +424,7 @@ fi
 # --- the driver -------------------------------------------------------------------------------
 
 ALL_CASES=(install-silent dpi-144 upgrade-running-silent lock-held upgrade-interactive
-    keep-startup-choice uninstall-keeps-data portable-zip)
+    keep-startup-choice uninstall-keeps-data portable-zip elevated-start uninstall-removes-data)
 
 bash scripts/setup.sh || exit 2
 

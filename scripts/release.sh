@@ -3,12 +3,22 @@
 # with git archive into a temporary folder and built there with the windows-release preset
 # (optimised for size, stripped), so nothing uncommitted and no old build output gets in.
 #
-#   scripts/release.sh [OUTPUT_FOLDER] [-DNAME=VALUE ...]
+#   scripts/release.sh [OUTPUT_FOLDER] [--sign CERT.pfx [--password-file FILE]
+#                      [--timestamp URL]] [-DNAME=VALUE ...]
 #
 # OUTPUT_FOLDER (default build/release) receives kopiavakt-<version>-setup.exe,
 # kopiavakt-<version>-portable.zip and SHA256SUMS; the checksums are printed as well.
 # Further arguments go to CMake, e.g. -DKPV_SERVER_HOST=backup.example.org for a deployment's
 # own monitoring server, or -DKPV_PUBLISHER="IT-avdelningen".
+#
+# The build is reproducible: every time stamp is the commit's time (SOURCE_DATE_EPOCH), so the
+# same commit and options give the same bytes on any machine with the same Debian packages.
+#
+# --sign signs kopiavakt.exe (and kopiavakt-check.exe when the build makes it), the uninstaller
+# and the installer with Authenticode (scripts/sign-file.sh). The key's password comes from
+# --password-file or the environment variable KPV_SIGN_PASSWORD, never from the command line;
+# --timestamp adds an RFC 3161 time stamp from that server. A signed release is not
+# reproducible (a signature holds its own time); its unsigned twin is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,6 +27,32 @@ out=build/release
 if [ $# -gt 0 ] && [[ $1 != -* ]]; then
     out=$1
     shift
+fi
+cmake_args=()
+sign_cert=
+while [ $# -gt 0 ]; do
+    case $1 in
+    --sign | --password-file | --timestamp)
+        [ $# -ge 2 ] || { echo "release: $1 needs a value" >&2; exit 2; }
+        case $1 in
+        --sign) sign_cert=$(realpath "$2") ;;
+        --password-file) export KPV_SIGN_PASSWORD_FILE=$(realpath "$2") ;;
+        --timestamp) export KPV_SIGN_TIMESTAMP_URL=$2 ;;
+        esac
+        shift 2
+        ;;
+    *)
+        cmake_args+=("$1")
+        shift
+        ;;
+    esac
+done
+if [ -n "$sign_cert" ]; then
+    [ -r "$sign_cert" ] || { echo "release: cannot read $sign_cert" >&2; exit 2; }
+    export KPV_SIGN_CERT=$sign_cert
+elif [ -n "${KPV_SIGN_PASSWORD_FILE:-}${KPV_SIGN_TIMESTAMP_URL:-}" ]; then
+    echo "release: --password-file and --timestamp go with --sign" >&2
+    exit 2
 fi
 mkdir -p "$out"
 out=$(realpath "$out")
@@ -32,11 +68,29 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kopiavakt-release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/src"
 git archive --format=tar "$commit" | tar -x -C "$work/src"
+export SOURCE_DATE_EPOCH
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct "$commit")
 
 log=$out/release-build.log
+build=$work/build
+[ -z "$sign_cert" ] || cmake_args+=("-DKPV_SIGN_COMMAND=$work/src/scripts/sign-file.sh")
 echo "release: building $commit in a clean tree (log: $log)"
-if ! { cmake -S "$work/src" -B "$work/build" --preset windows-release "$@" &&
-    cmake --build "$work/build" -j 2 --target kopiavakt-installer kopiavakt-zip; } >"$log" 2>&1; then
+# With --sign the exes are built and signed first, so that the installer and the zip pack the
+# signed ones; makensis signs the uninstaller and the installer itself.
+sign_exes() {
+    local target exe
+    for target in kopiavakt kopiavakt-check; do
+        ninja -C "$build" -t query "$target" >/dev/null 2>&1 || continue
+        cmake --build "$build" -j 2 --target "$target" || return 1
+        exe=$(find "$build" -name "$target.exe" -not -path '*/CMakeFiles/*' | head -n1)
+        [ -n "$exe" ] || { echo "release: $target.exe not found" >&2; return 1; }
+        echo "release: signing $target.exe"
+        "$work/src/scripts/sign-file.sh" "$exe" || return 1
+    done
+}
+if ! { cmake -S "$work/src" -B "$build" --preset windows-release "${cmake_args[@]}" &&
+    { [ -z "$sign_cert" ] || sign_exes; } &&
+    cmake --build "$build" -j 2 --target kopiavakt-installer kopiavakt-zip; } >"$log" 2>&1; then
     tail -n 30 "$log" >&2
     echo "release: the build failed" >&2
     exit 1
@@ -50,6 +104,6 @@ zip=kopiavakt-$version-portable.zip
 cp "$work/build/installer/$setup" "$work/build/installer/$zip" "$out/"
 (cd "$out" && sha256sum "$setup" "$zip" >SHA256SUMS)
 
-echo "release: Kopiavakt $version, commit $commit, server host \"$host\""
+echo "release: Kopiavakt $version, commit $commit, server host \"$host\"$([ -z "$sign_cert" ] || echo ", signed")"
 echo "release: in $out:"
 cat "$out/SHA256SUMS"

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   doctest-dev libbenchmark-dev libssl-dev openssl nlohmann-json3-dev
   g++-mingw-w64-x86-64 wine wine64
-  xvfb xdotool imagemagick nsis zip
+  xvfb xdotool imagemagick nsis zip osslsigncode 7zip
   libmagickcore-6.q16-6-extra
   python3 procps
   iproute2 locales util-linux

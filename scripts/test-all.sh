@@ -48,4 +48,9 @@ if [ -x scripts/installer-tests.sh ]; then
   bash scripts/installer-tests.sh
 fi
 
+if [ -x scripts/release-tests.sh ]; then
+  step "release: reproducible builds and signing"
+  bash scripts/release-tests.sh
+fi
+
 step "all checks passed"

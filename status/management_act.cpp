@@ -92,6 +92,7 @@ bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
         row.copiesMade = copiesMade;
         row.storedCopies = storedCopies;
         row.diskSpace = joinHalves(diskSpaceHigh, diskSpaceLow);
+        row.opened = true;
 
         excludedIds->append(row.accountId);
         excludedTexts->append(excludedFilesText(plaintext, row.excludedCount));
@@ -104,6 +105,7 @@ bool ManagementAct::handleReply(RecordStream& reply, RecordStream& /*next*/,
 }
 
 void ManagementAct::onFailed(std::int32_t /*stage*/, std::int32_t /*error*/) {
+    ui.exchangeFailed();
     if (!quiet)
         ui.showMessage("Fel: Fick ingen kontakt med servern.", MessageKind::Error);
 }

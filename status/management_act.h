@@ -23,7 +23,7 @@ class ManagementAct final : public SendAction {
     // False when the reply was processed; true (nothing changed) when it is not a complete
     // status reply, so that the exchange keeps waiting.
     bool handleReply(RecordStream& reply, RecordStream& next, std::uint8_t& longIdle) override;
-    // Shows "Fel: Fick ingen kontakt med servern." unless quiet.
+    // Tells the user interface, and shows "Fel: Fick ingen kontakt med servern." unless quiet.
     void onFailed(std::int32_t stage, std::int32_t error) override;
 
     UserInterface& ui;

@@ -16,7 +16,7 @@ void insertStatusRow(ManagementAct& action, const StatusRow& row) {
     texts[5] = formatDecimal(row.copiesMade);
     texts[6] = formatDecimal(row.storedCopies);
     texts[7] = formatSize(row.diskSpace);
-    action.ui.insertRow(row.accountId, texts);
+    action.ui.insertRow(row.accountId, texts, RowStatus{row.opened, row.lastCopyTime});
 }
 
 } // namespace kpv

@@ -19,6 +19,7 @@ struct StatusRow {
     std::uint32_t copiesMade = 0;
     std::uint32_t storedCopies = 0;
     std::uint64_t diskSpace = 0;
+    bool opened = false; // the sealed status opened; only the row's mark depends on it
 };
 
 // Adds the row to the action's list view, the account id as its item data.

@@ -3,21 +3,49 @@
 # 24, 32, 48 and 256 pixels). Each size is rendered from the vector source at its own pixel
 # size rather than scaled down from a large bitmap, so the small ones stay sharp.
 #
-# The .ico is committed beside its source, so building needs no image tools; run this after
-# changing the SVG (needs Debian's imagemagick with its SVG coder):  app/resources/make-icon.sh
+# The tray icon's two other states are the same drawing with a round badge in the lower right
+# corner, large enough to be told apart at 16 pixels: an amber one with "!" when a copy needs
+# attention (kopiavakt-attention.ico), a red one with a cross when the server did not answer
+# (kopiavakt-no-contact.ico).
+#
+# The .ico files are committed beside their source, so building needs no image tools; run this
+# after changing the SVG (needs Debian's imagemagick with its SVG coder):  app/resources/make-icon.sh
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-sizes=(16 20 24 32 48 256)
-frames=()
-for size in "${sizes[@]}"; do
-    # The SVG is 256 units wide at 72 dpi; this density renders it at `size` pixels.
-    density=$(awk -v s="$size" 'BEGIN { printf "%.4f", 72 * s / 256 }')
-    convert -background none -density "$density" "$here/kopiavakt.svg" \
-        -resize "${size}x${size}!" -depth 8 "PNG32:$work/$size.png"
-    frames+=("$work/$size.png")
-done
-convert "${frames[@]}" "$here/kopiavakt.ico"
-identify "$here/kopiavakt.ico"
+# The badges, on the SVG's 256 grid; the white ring keeps them apart from the shield.
+attention_badge='<circle cx="186" cy="186" r="63" fill="#f5a000" stroke="#ffffff" stroke-width="12"/>
+  <path d="M186 146 V190" stroke="#1a1a1a" stroke-width="26" stroke-linecap="round"/>
+  <circle cx="186" cy="222" r="14" fill="#1a1a1a"/>'
+no_contact_badge='<circle cx="186" cy="186" r="63" fill="#c62828" stroke="#ffffff" stroke-width="12"/>
+  <path d="M162 162 L210 210 M210 162 L162 210" stroke="#ffffff" stroke-width="24"
+        stroke-linecap="round"/>'
+
+# render SVG ICO: every size of the SVG into one .ico.
+render() {
+    local svg=$1 ico=$2 size density frames=()
+    for size in 16 20 24 32 48 256; do
+        # The SVG is 256 units wide at 72 dpi; this density renders it at `size` pixels.
+        density=$(awk -v s="$size" 'BEGIN { printf "%.4f", 72 * s / 256 }')
+        convert -background none -density "$density" "$svg" \
+            -resize "${size}x${size}!" -depth 8 "PNG32:$work/$size.png"
+        frames+=("$work/$size.png")
+    done
+    convert "${frames[@]}" "$ico"
+    identify "$ico"
+}
+
+# with_badge BADGE OUT: the drawing with the badge drawn last, on top.
+with_badge() {
+    local closing='</svg>'
+    awk -v badge="  $1" -v closing="$closing" \
+        '$0 == closing { print badge } { print }' "$here/kopiavakt.svg" >"$2"
+}
+
+render "$here/kopiavakt.svg" "$here/kopiavakt.ico"
+with_badge "$attention_badge" "$work/attention.svg"
+render "$work/attention.svg" "$here/kopiavakt-attention.ico"
+with_badge "$no_contact_badge" "$work/no-contact.svg"
+render "$work/no-contact.svg" "$here/kopiavakt-no-contact.ico"

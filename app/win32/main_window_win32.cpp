@@ -127,6 +127,8 @@ INT_PTR MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case KPV_ROWS_DONE:
         ui_.finishRows();
         return TRUE;
+    case WM_NOTIFY:
+        return lParam != 0 ? onNotify(*reinterpret_cast<NMHDR*>(lParam)) : FALSE;
     case WM_DPICHANGED:
         rescaleColumns(LOWORD(wParam));
         return FALSE; // the dialog manager moves and rescales the window and its controls
@@ -204,6 +206,7 @@ void MainWindow::onCommand(unsigned id) {
         break;
     case IDM_SETTINGS:
         showSettingsDialog(instance_, window_);
+        ui_.attention().remark(); // a new period marks the rows at once
         break;
     case IDM_HIDE:
     case IDC_HIDE:
@@ -244,6 +247,15 @@ void MainWindow::onCommand(unsigned id) {
     default:
         break; // Enter and Esc arrive as the ids 1 and 2 and do nothing
     }
+}
+
+INT_PTR MainWindow::onNotify(NMHDR& header) {
+    if (header.idFrom != IDC_ACCOUNT_LIST || header.code != NM_CUSTOMDRAW)
+        return FALSE;
+    // A dialog procedure hands its result back through the window, not its return value.
+    SetWindowLongPtrW(window_, DWLP_MSGRESULT,
+                      ui_.attention().customDraw(reinterpret_cast<NMLVCUSTOMDRAW&>(header)));
+    return TRUE;
 }
 
 void MainWindow::onContextMenu(HWND source, LPARAM screenPoint) const {

@@ -34,6 +34,8 @@ class MainWindow {
     void setWindowIcons();
     void onCommand(unsigned id);
     void onContextMenu(HWND source, LPARAM screenPoint) const;
+    // The list view's custom draw, which marks the rows that need attention.
+    INT_PTR onNotify(NMHDR& header);
     void hide() const;
     void showExcludedFiles();
     // ask: the menu bar's "Avsluta" asks first; the tray's exits at once.

@@ -13,6 +13,10 @@
 #define IDD_EXCLUDED_FILES 108
 #define IDD_SETTINGS 109
 
+// The tray icon's other states: a copy is outdated or unopened; the server did not answer.
+#define IDI_KOPIAVAKT_ATTENTION 120
+#define IDI_KOPIAVAKT_NO_CONTACT 121
+
 // Controls of the main window (101).
 #define IDC_ACCOUNT_LIST 1002
 #define IDC_ADD_USER 1004

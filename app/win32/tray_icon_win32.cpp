@@ -30,6 +30,8 @@ void MainWindow::installTrayIcon() {
     // adding fails while the icon is there, and refreshing it is all that is needed.
     if (!Shell_NotifyIconA(NIM_ADD, &trayRecord_) && !Shell_NotifyIconA(NIM_MODIFY, &trayRecord_))
         ui_.showMessage("Kunde inte visa en NofifyIcon", MessageKind::Error);
+    else
+        ui_.attention().showOnTray(); // the state of the last update, also after a new taskbar
     trayRecord_.hIcon = nullptr;
     trayMenu_.reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_TRAY_MENU)));
 }

@@ -53,6 +53,7 @@ HWND Win32UserInterface::listView() const noexcept {
 }
 
 void Win32UserInterface::clearRows() {
+    attention_.clearRows();
     HWND list = listView();
     if (list == nullptr)
         return;
@@ -76,10 +77,12 @@ void Win32UserInterface::finishRows() noexcept {
     InvalidateRect(list, nullptr, TRUE);
 }
 
-void Win32UserInterface::insertRow(std::uint32_t accountId, const SecureBuffer* texts) {
+void Win32UserInterface::insertRow(std::uint32_t accountId, const SecureBuffer* texts,
+                                   const RowStatus& status) {
     HWND list = listView();
     if (list == nullptr || texts == nullptr)
         return;
+    attention_.addRow(accountId, status);
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
     item.iItem = 0;

@@ -5,6 +5,7 @@
 // Fixed texts arrive as UTF-8 and are shown through the wide-character calls (and dialogs are
 // wide-character windows), so they read correctly under any ANSI code page; account names,
 // paths and row texts are ANSI bytes and go through the ANSI calls unchanged.
+#include "app/win32/attention_display_win32.h"
 #include "core/user_interface.h"
 
 #include <windows.h>
@@ -21,8 +22,13 @@ class Win32UserInterface final : public UserInterface {
 
     // From now on the main window owns every box and dialog, and its list view holds the
     // rows. Until then boxes have no owner and the row operations do nothing.
-    void attachMainWindow(HWND window) noexcept { mainWindow_ = window; }
+    void attachMainWindow(HWND window) noexcept {
+        mainWindow_ = window;
+        attention_.attach(instance_, window);
+    }
     HWND mainWindow() const noexcept { return mainWindow_; }
+    // The marks of the rows and the state of the tray icon.
+    AttentionDisplay& attention() noexcept { return attention_; }
     // Paints the list again after the rows of one reply went in (see KPV_ROWS_DONE).
     void finishRows() noexcept;
 
@@ -35,10 +41,15 @@ class Win32UserInterface final : public UserInterface {
     int showNameDialog() override;
 
     void clearRows() override;
-    void insertRow(std::uint32_t accountId, const SecureBuffer* texts) override;
+    void insertRow(std::uint32_t accountId, const SecureBuffer* texts,
+                   const RowStatus& status) override;
     bool selectedAccountId(std::uint32_t& accountId) override;
 
     void showMainWindow() override;
+
+    void updateStarting(bool manual) override { attention_.updateStarting(manual); }
+    void exchangeFailed() override { attention_.exchangeFailed(); }
+    void updateFinished(bool exchangeRan) override { attention_.updateFinished(exchangeRan); }
 
   private:
     HWND listView() const noexcept;
@@ -46,6 +57,7 @@ class Win32UserInterface final : public UserInterface {
     HINSTANCE instance_;
     HWND mainWindow_ = nullptr;
     bool paintingPaused_ = false;
+    AttentionDisplay attention_;
 };
 
 // A message box with the caption "Kopiavakt" and no owner, for start-up before any window

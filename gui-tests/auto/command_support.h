@@ -48,6 +48,10 @@ int commandSettings(Options& options);
 int commandExcluded(Options& options);
 int commandAbout(Options& options);
 
+int commandTrayTip(Options& options);
+int commandRowColour(Options& options);
+int commandTaskbarCreated(Options& options);
+
 int commandCodePage(Options& options);
 int commandMenus(Options& options);
 

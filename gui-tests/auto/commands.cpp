@@ -36,6 +36,9 @@ constexpr Command COMMANDS[] = {
     {L"settings", commandSettings},
     {L"excluded", commandExcluded},
     {L"about", commandAbout},
+    {L"tray-tip", commandTrayTip},
+    {L"row-colour", commandRowColour},
+    {L"taskbar-created", commandTaskbarCreated},
     {L"codepage", commandCodePage},
     {L"menus", commandMenus},
 };
@@ -88,6 +91,12 @@ Dialogs and boxes (each waits for its window first):
   settings [--days N] [--ok|--cancel|--close]      prints caption and items, * = selected
   excluded [--close]                               prints caption and the text of edit 1011
   about [--close]
+Attention marks:
+  tray-tip [--expect TEXT | --starts TEXT]   print the tooltip of every tray icon (Wine's
+                      notification area), waiting until one equals (or starts with) TEXT,
+                      written with \n between its lines
+  row-colour --id N   print the colour (RRGGBB) of most pixels of the row with item data N
+  taskbar-created     post the registered "TaskbarCreated" message to the main window
 System and module:
   codepage            print the ANSI and OEM code pages and the user locale
   menus --exe PATH ID...   print the items of menu resources of a module (menus of another

@@ -46,6 +46,7 @@ class Options {
     DWORD timeout() const;
     // The first word that is neither an option nor an option's value.
     std::optional<std::wstring> operand() const;
+    const std::vector<std::wstring>& words() const { return words_; }
 
   private:
     std::vector<std::wstring> words_;

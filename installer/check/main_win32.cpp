@@ -21,11 +21,18 @@ constexpr const char* USAGE =
   hold-lock FILE --until STOP
                        hold FILE open as the client holds its lock ("holding") until the file
                        STOP exists ("released")
-  box --caption C [--contains T] [--press retry|cancel|ok|none] [--next]
+  box --caption C [--contains T] [--press retry|cancel|ok|yes|no|none] [--next]
                        wait for a message box captioned C whose text holds T, print it, answer
                        it; --next clicks through the wizard captioned C meanwhile
-  finish --caption C --run yes|no
-                       on the wizard's finish page set "start now", click Finish, wait
+  finish --caption C --run yes|no [--next]
+                       on the wizard's finish page set "start now", click Finish, wait; --next
+                       clicks through the pages before it
+  click-through --caption C [--tick TEXT]
+                       wait for the wizard captioned C, tick its check box labelled TEXT, then
+                       click Next (Install, Uninstall, Close) until the wizard closes
+  as-user PROGRAM [ARGS...]
+                       run PROGRAM without elevation (with the limited token linked to an
+                       elevated one, as UAC does); exit code is the program's
   version FILE         the version resource: file-version, product-version, string NAME VALUE
   manifest FILE        the application manifest (resource 1) as stored
   shortcut FILE        target, arguments, workdir, icon and description of a .lnk
@@ -43,6 +50,8 @@ constexpr Command COMMANDS[] = {
     {L"hold-lock", commandHoldLock},
     {L"box", commandBox},
     {L"finish", commandFinish},
+    {L"click-through", commandClickThrough},
+    {L"as-user", commandAsUser},
     {L"version", commandVersion},
     {L"manifest", commandManifest},
     {L"shortcut", commandShortcut},

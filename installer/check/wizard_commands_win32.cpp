@@ -4,6 +4,7 @@
 #include "installer/check/windows_win32.h"
 
 #include <string>
+#include <utility>
 
 namespace kpv::installcheck {
 
@@ -11,7 +12,7 @@ namespace {
 
 constexpr ULONGLONG NEXT_INTERVAL_MS = 500;
 
-// The button id that answers a box: --press retry|cancel|ok, or 0 for none.
+// The button id that answers a box: --press retry|cancel|ok|yes|no, or 0 for none.
 int answerId(const Options& options, bool& known) {
     const std::wstring press = options.value(L"--press").value_or(L"none");
     known = true;
@@ -21,6 +22,10 @@ int answerId(const Options& options, bool& known) {
         return IDCANCEL;
     if (press == L"ok")
         return IDOK;
+    if (press == L"yes")
+        return IDYES;
+    if (press == L"no")
+        return IDNO;
     known = press == L"none";
     return 0;
 }
@@ -36,6 +41,37 @@ void pressNext(HWND wizard, ULONGLONG& lastPress) {
     lastPress = now;
 }
 
+// The check box below wizard whose text is label; null when the page shows none.
+HWND findCheckBox(HWND wizard, const std::wstring& label) {
+    HWND found = nullptr;
+    std::pair<const std::wstring*, HWND*> wanted(&label, &found);
+    EnumChildWindows(
+        wizard,
+        [](HWND child, LPARAM context) -> BOOL {
+            auto* sought = reinterpret_cast<std::pair<const std::wstring*, HWND*>*>(context);
+            if (windowClass(child) == L"Button" && IsWindowVisible(child) &&
+                controlText(child) == *sought->first) {
+                *sought->second = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&wanted));
+    return found;
+}
+
+// Clicks Next until the wizard is gone; false when it stays open past the deadline.
+bool clickUntilClosed(HWND wizard, const Deadline& deadline) {
+    ULONGLONG lastPress = 0;
+    while (IsWindow(wizard)) {
+        pressNext(wizard, lastPress);
+        if (deadline.passed())
+            return false;
+        Sleep(POLL_MS);
+    }
+    return true;
+}
+
 } // namespace
 
 // Waits for a message box captioned --caption whose text holds --contains, prints it as
@@ -47,7 +83,7 @@ int commandBox(const Options& options) {
     bool known = false;
     const int answer = answerId(options, known);
     if (!caption || !known) {
-        printError("box needs --caption TEXT and --press retry|cancel|ok|none");
+        printError("box needs --caption TEXT and --press retry|cancel|ok|yes|no|none");
         return EXIT_USAGE;
     }
     Deadline deadline(options.timeout());
@@ -81,8 +117,9 @@ int commandBox(const Options& options) {
     }
 }
 
-// Waits for the wizard captioned --caption to reach its finish page, sets the page's "start
-// now" box to --run yes|no, clicks Finish and waits for the wizard to close.
+// Waits for the wizard captioned --caption to reach its finish page (with --next clicking
+// through the pages before it), sets the page's "start now" box to --run yes|no, clicks Finish
+// and waits for the wizard to close.
 int commandFinish(const Options& options) {
     const std::optional<std::wstring> caption = options.value(L"--caption");
     const std::wstring run = options.value(L"--run").value_or(L"");
@@ -93,23 +130,54 @@ int commandFinish(const Options& options) {
     Deadline deadline(options.timeout());
     HWND wizard = nullptr;
     HWND runBox = nullptr;
+    ULONGLONG lastPress = 0;
     while ((wizard = findWizard(*caption)) == nullptr ||
            (runBox = findDescendant(wizard, FINISH_RUN_BOX_ID)) == nullptr) {
         if (deadline.passed()) {
             printError("the wizard did not reach its finish page");
             return EXIT_TIMEOUT;
         }
+        if (wizard != nullptr && options.flag(L"--next"))
+            pressNext(wizard, lastPress);
         Sleep(POLL_MS);
     }
+    // Set even when the page hides the box: a hidden box must not start anything either.
     SendMessageW(runBox, BM_SETCHECK, run == L"yes" ? BST_CHECKED : BST_UNCHECKED, 0);
-    ULONGLONG lastPress = 0;
-    while (IsWindow(wizard)) {
-        pressNext(wizard, lastPress);
+    if (!clickUntilClosed(wizard, deadline)) {
+        printError("the wizard stays open");
+        return EXIT_TIMEOUT;
+    }
+    printLine("finished");
+    return EXIT_OK;
+}
+
+// Waits for the wizard captioned --caption and, with --tick, for its check box labelled so,
+// which it ticks ("ticked"); then clicks Next on every page until the wizard closes.
+int commandClickThrough(const Options& options) {
+    const std::optional<std::wstring> caption = options.value(L"--caption");
+    const std::optional<std::wstring> tick = options.value(L"--tick");
+    if (!caption) {
+        printError("click-through needs --caption TEXT");
+        return EXIT_USAGE;
+    }
+    Deadline deadline(options.timeout());
+    HWND wizard = nullptr;
+    HWND box = nullptr;
+    while ((wizard = findWizard(*caption)) == nullptr ||
+           (tick && (box = findCheckBox(wizard, *tick)) == nullptr)) {
         if (deadline.passed()) {
-            printError("the wizard stays open");
+            printError(tick ? "no wizard page with that check box" : "no such wizard");
             return EXIT_TIMEOUT;
         }
         Sleep(POLL_MS);
+    }
+    if (box != nullptr) {
+        SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+        printLine("ticked");
+    }
+    if (!clickUntilClosed(wizard, deadline)) {
+        printError("the wizard stays open");
+        return EXIT_TIMEOUT;
     }
     printLine("finished");
     return EXIT_OK;

@@ -96,6 +96,7 @@ TEST_CASE("an empty list sends nothing and checks nothing") {
     CHECK(f.ui.clears == 1);
     CHECK(f.client.excludedIds.length() == 0);
     CHECK(f.ui.messages.empty());
+    CHECK(f.ui.updateCalls == std::vector<std::string>{"start timer", "end none"});
 }
 
 TEST_CASE("an unreachable server: a message for manual updates, the check for timer ones") {
@@ -107,6 +108,12 @@ TEST_CASE("an unreachable server: a message for manual updates, the check for ti
     CHECK(f.ui.rows.empty());
 
     f.ui.messages.clear();
+    f.ui.updateCalls.clear();
+    f.ui.whileMessageOpen = [&](const std::string&) {
+        // The warning comes after the update has ended: the tray no longer says it runs.
+        CHECK(f.ui.updateCalls ==
+              std::vector<std::string>{"start timer", "failed", "end exchange"});
+    };
     updateStatus(f.client, true);
     REQUIRE(f.ui.messages.size() == 1);
     CHECK(f.ui.messages[0].text.rfind("Varning!", 0) == 0);
@@ -125,6 +132,9 @@ TEST_CASE("an update started while another one shows its message is refused") {
     };
     updateStatus(f.client, false);
     CHECK(f.ui.messageTexts() == std::vector<std::string>{NO_CONTACT, NOT_SENT});
+    // The nested update ends before the outer one; each failure reaches the interface first.
+    CHECK(f.ui.updateCalls == std::vector<std::string>{"start manual", "failed", "start timer",
+                                                       "end none", "end exchange"});
     f.ui.whileMessageOpen = nullptr;
     updateStatus(f.client, false); // the slot is free again afterwards
     CHECK(f.ui.messages.size() == 3);

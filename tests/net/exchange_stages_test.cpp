@@ -8,6 +8,8 @@
 
 #include <doctest/doctest.h>
 
+#include <deque>
+
 using kpv::ServerConnection;
 using kpv::test::ActionLog;
 using kpv::test::Bytes;
@@ -35,13 +37,13 @@ NetworkStep closed() {
     return {NetworkStep::Close, {}, 0};
 }
 
-// One exchange with the client's real timing over `network`.
+// One exchange with the client's real timing (or `timing`) over `network`.
 struct Run {
     template <typename SetUp>
-    Run(ScriptedNetwork& network, SetUp setUp) {
+    Run(ScriptedNetwork& network, SetUp setUp, const kpv::ExchangeTiming& timing = {}) {
         bool startupFailed = true;
         ServerConnection connection(loopbackAddress(kpv::DEFAULT_SERVER_PORT), startupFailed,
-                                    network, network);
+                                    network, network, timing);
         auto action = std::make_unique<RecordingAction>(log);
         setUp(*action);
         std::unique_ptr<kpv::SendAction> base = std::move(action);
@@ -55,6 +57,13 @@ struct Run {
     ActionLog log;
     bool result = false;
 };
+
+// The long idle limit is longer than the whole exchange may take by default.
+kpv::ExchangeTiming roomForLongIdle() {
+    kpv::ExchangeTiming timing;
+    timing.exchangeLimitMilliseconds = 3600000;
+    return timing;
+}
 
 void retrying(RecordingAction& action, int times) {
     action.retries = times;
@@ -83,23 +92,87 @@ TEST_CASE("the idle limit is 90 s of silence, 600 s when the action asks for it"
     SUBCASE("after a reply that asks for the long limit, 500 s of silence are waited out") {
         ScriptedNetwork network;
         network.steps = {data(REPLY), silence(500000), data(REPLY)};
-        const Run run(network, [](RecordingAction& action) {
-            action.continues = 1;
-            action.askLongIdle = true;
-        });
+        const Run run(
+            network,
+            [](RecordingAction& action) {
+                action.continues = 1;
+                action.askLongIdle = true;
+            },
+            roomForLongIdle());
         CHECK(run.result);
         CHECK(run.log.events == Events{"reply", "reply", "completed", "destroyed"});
     }
     SUBCASE("and more than 600 s are not") {
         ScriptedNetwork network;
         network.steps = {data(REPLY)};
-        const Run run(network, [](RecordingAction& action) {
-            action.continues = 1;
-            action.askLongIdle = true;
-        });
+        const Run run(
+            network,
+            [](RecordingAction& action) {
+                action.continues = 1;
+                action.askLongIdle = true;
+            },
+            roomForLongIdle());
         CHECK(run.log.failedStage == kpv::StageIdleTimeout);
         CHECK(network.now > 600000);
         CHECK(network.now <= 602000);
+    }
+}
+
+TEST_CASE("no server holds the client longer than the exchange's total limit") {
+    // A byte every 80 s keeps the idle clock from running out for as long as it goes on.
+    std::deque<NetworkStep> trickle;
+    for (std::size_t i = 0; i < REPLY.size(); ++i) {
+        trickle.push_back(data(Bytes{REPLY[i]}));
+        trickle.push_back(silence(80000));
+    }
+    SUBCASE("a trickling server fails as an idle time-out after 300 s, without a retry") {
+        ScriptedNetwork network;
+        network.steps = trickle;
+        const Run run(network, [](RecordingAction& action) { retrying(action, 3); });
+        CHECK(run.log.events == Events{"failed", "destroyed"});
+        CHECK(run.log.failedStage == kpv::StageIdleTimeout);
+        CHECK(run.log.failedError == 0);
+        CHECK(network.now > 300000);
+        CHECK(network.now <= 302000);
+    }
+    SUBCASE("retries count against the same limit") {
+        ScriptedNetwork network;
+        // Three pieces 80 s apart, then the server closes; the retry waits 15 s.
+        network.steps = {trickle.begin(), trickle.begin() + 6};
+        network.steps.push_back(closed());
+        network.steps.push_back(silence(80000));
+        const Run run(network, [](RecordingAction& action) { retrying(action, 9); });
+        CHECK(run.log.events == Events{"retry", "failed", "destroyed"});
+        CHECK(run.log.failedStage == kpv::StageIdleTimeout);
+        CHECK(network.now <= 302000);
+    }
+    SUBCASE("a caller may set another limit") {
+        ScriptedNetwork network;
+        network.steps = trickle;
+        kpv::ExchangeTiming timing;
+        timing.exchangeLimitMilliseconds = 100000;
+        const Run run(
+            network, [](RecordingAction&) {}, timing);
+        CHECK(run.log.failedStage == kpv::StageIdleTimeout);
+        CHECK(network.now > 100000);
+        CHECK(network.now <= 102000);
+    }
+}
+
+TEST_CASE("a header announcing more than 100 MiB is refused as soon as it is in") {
+    for (const std::uint32_t announced : {kpv::MAX_REPLY_SIZE + 1, 0xFFFFFFFFu}) {
+        Bytes header = frameBytes(kpv::MSG_STATUS_REPLY, {});
+        for (std::size_t i = 0; i < 4; ++i)
+            header[4 + i] = static_cast<std::uint8_t>(announced >> (8 * i));
+        const Bytes announcing = header;
+        ScriptedNetwork network;
+        // Whatever would follow is never asked for.
+        network.steps = {data(announcing), data(Bytes(1000, 0)), closed()};
+        const Run run(network, [](RecordingAction& action) { retrying(action, 3); });
+        CHECK(run.log.events == Events{"failed", "destroyed"});
+        CHECK(run.log.failedStage == kpv::StageProtocol);
+        CHECK(network.steps.size() == 2);
+        CHECK(network.now == 0);
     }
 }
 

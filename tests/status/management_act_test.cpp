@@ -87,6 +87,9 @@ TEST_CASE("one opened status and one without a tag") {
     CHECK(a->texts == std::vector<std::string>{"A", "2023-11-14 22:13", "1234567", "1 205 KB", "2",
                                                "42", "5", "4 096 MB"});
     CHECK(h.ui.rowFor(102)->texts == ZERO_ROW);
+    CHECK(a->status.opened);
+    CHECK(a->status.lastCopyTime == 1700000000);
+    CHECK_FALSE(h.ui.rowFor(102)->status.opened);
 
     REQUIRE(h.excludedIds.length() == 1);
     CHECK(h.excludedIds[0] == 101);
@@ -202,6 +205,7 @@ TEST_CASE("failures show one message unless quiet; the window's lists are left a
     }
     CHECK(h.ui.messageTexts() == std::vector<std::string>{"Fel: Fick ingen kontakt med servern."});
     CHECK(h.ui.messages[0].kind == MessageKind::Error);
+    CHECK(h.ui.updateCalls == std::vector<std::string>{"failed", "failed"});
     CHECK(h.excludedIds.length() == 1);
 }
 

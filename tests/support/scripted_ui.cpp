@@ -40,8 +40,9 @@ int ScriptedUi::showNameDialog() {
     return 1;
 }
 
-void ScriptedUi::insertRow(std::uint32_t accountId, const SecureBuffer* texts) {
-    ShownRow row{accountId, {}};
+void ScriptedUi::insertRow(std::uint32_t accountId, const SecureBuffer* texts,
+                           const RowStatus& status) {
+    ShownRow row{accountId, {}, status};
     for (int i = 0; i < STATUS_COLUMN_COUNT; ++i) {
         const SecureBuffer& text = texts[i];
         if (text.empty() || text.data()[text.length() - 1] != 0)

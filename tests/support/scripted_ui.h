@@ -18,6 +18,7 @@ struct ShownMessage {
 struct ShownRow {
     std::uint32_t accountId;
     std::vector<std::string> texts; // the eight column texts; "<none>" for a text without zero
+    RowStatus status;
 };
 
 class ScriptedUi final : public UserInterface {
@@ -44,6 +45,9 @@ class ScriptedUi final : public UserInterface {
     std::vector<std::string> saveDialogInitialNames;
     int clears = 0;
     int windowShown = 0;
+    // The update calls in order: "start manual", "start timer", "failed", "end exchange",
+    // "end none".
+    std::vector<std::string> updateCalls;
 
     Answer showMessage(const char* utf8Text, MessageKind kind) override;
     bool chooseLogFile(SecureBuffer& path) override { return choose(path); }
@@ -57,13 +61,21 @@ class ScriptedUi final : public UserInterface {
         rows.clear();
         ++clears;
     }
-    void insertRow(std::uint32_t accountId, const SecureBuffer* texts) override;
+    void insertRow(std::uint32_t accountId, const SecureBuffer* texts,
+                   const RowStatus& status) override;
     bool selectedAccountId(std::uint32_t& accountId) override {
         if (hasSelection)
             accountId = selectedId;
         return hasSelection;
     }
     void showMainWindow() override { ++windowShown; }
+    void updateStarting(bool manual) override {
+        updateCalls.emplace_back(manual ? "start manual" : "start timer");
+    }
+    void exchangeFailed() override { updateCalls.emplace_back("failed"); }
+    void updateFinished(bool exchangeRan) override {
+        updateCalls.emplace_back(exchangeRan ? "end exchange" : "end none");
+    }
 
     std::vector<std::string> messageTexts() const;
     const ShownRow* rowFor(std::uint32_t accountId) const;

@@ -1,6 +1,7 @@
 #include "tests/tools/tool_test_support.h"
 #include "tools/common/cp1252.h"
 #include "tools/common/hex.h"
+#include "tools/common/wiping_heap.h"
 #include "tools/server/accounts_file.h"
 
 #include <doctest/doctest.h>
@@ -111,6 +112,15 @@ TEST_CASE("mistakes in the accounts file are refused with a reason") {
                    "unknown fault \"loud\""));
     CHECK(contains(failureOf(R"({"accounts": [{"id": 1, "key": "", "faults": "slow"}]})"),
                    "array of fault names"));
+}
+
+TEST_CASE("a syntax error names its place, never the key text, and its heap blocks are wiped") {
+    const std::size_t wipedBefore = wipedHeapBlocks();
+    // Cut off inside the key: the library's own message would quote it.
+    const std::string error = failureOf(R"({"accounts": [{"id": 1, "key": "00112233445566778899)");
+    CHECK(contains(error, "syntax error at byte"));
+    CHECK_FALSE(contains(error, "0011223344"));
+    CHECK(wipedHeapBlocks() > wipedBefore); // the lexer's copy of the key went through the wipe
 }
 
 TEST_CASE("a missing accounts file is an error, not an empty list") {

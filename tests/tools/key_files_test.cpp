@@ -204,6 +204,26 @@ TEST_CASE("kpv-keytool writes the files the client reads") {
     CHECK_FALSE(fileExists("y.ulf"));
 }
 
+TEST_CASE("kpv-keytool takes key material from a file or standard input") {
+    TempFolder folder;
+    writeText("key.txt", "a1B2c3d4\n");
+    writeText("lines.txt", "7:0a0b0c:A b\r\n\n8:0d:C\n");
+    const Bytes expected = hexBytes("0E000000 0000 07000000 04000000 a1b2c3d4");
+    CHECK(runKeytool("account --id 7 --rlf file.rlf --secret-file key.txt") == 0);
+    CHECK(readFileBytes("file.rlf") == expected);
+    CHECK(runKeytool("account --id 7 --rlf input.rlf --secret-file - < key.txt") == 0);
+    CHECK(readFileBytes("input.rlf") == expected);
+    CHECK(runKeytool("userlist --out list.ulf --account-file - < lines.txt") == 0);
+    CHECK(u32At(readFileBytes("list.ulf"), 4) == 2);
+
+    CHECK(runKeytool("account --id 7 --rlf x.rlf --secret-file - --client-secret-file - "
+                     "< key.txt") == 2); // standard input holds one secret
+    CHECK(runKeytool("account --id 7 --rlf x.rlf --secret-file lines.txt") == 2);
+    CHECK(runKeytool("account --id 7 --rlf x.rlf --secret-file missing.txt") == 2);
+    CHECK(runKeytool("account --id 7 --rlf x.rlf --secret-file key.txt --secret 00") == 2);
+    CHECK_FALSE(fileExists("x.rlf"));
+}
+
 TEST_CASE("whole files: limits and atomic replacement") {
     TempFolder folder;
     REQUIRE(writeFileAtomically("f.bin", bufferOf(hexBytes("010203"))));

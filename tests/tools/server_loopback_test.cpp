@@ -132,6 +132,48 @@ TEST_CASE("loopback: clients are served in parallel") {
     CHECK(answered == std::vector<int>(6, 1));
 }
 
+TEST_CASE("loopback: slow and numerous clients from one address cannot lock others out") {
+    TempFolder folder;
+    writeText("accounts.json", accountsJson(1));
+    ServerConfig config;
+    config.maxPerAddress = 2;
+    config.requestLimitMs = 2000;
+    RunningServer running(config);
+    const Bytes request = statusRequest({7});
+    const Bytes thirteen(request.begin(), request.begin() + 13);
+    // A byte every 300 ms keeps the idle limit away; the request would be whole after 3.3 s.
+    TestClient trickling(running.port());
+    REQUIRE(trickling.send(thirteen));
+    std::thread trickle([&] {
+        for (std::size_t i = 13; i < request.size(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            if (!trickling.send(Bytes{request[i]}))
+                return;
+        }
+    });
+    TestClient stalled(running.port());
+    REQUIRE(stalled.send(thirteen));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+    // Two are open from this address: a third is closed at once, long before any limit.
+    bool closed = false;
+    TestClient third(running.port());
+    CHECK(third.readUntilClosed(1000, &closed).empty());
+    CHECK(closed);
+    std::vector<ReplyEntry> entries;
+    TestClient other(running.port(), 0x7F000002);
+    REQUIRE(other.send(request));
+    CHECK(splitReply(other.readFrame(), 1, entries));
+
+    // Both slow ones are closed unanswered at the request limit, not after the idle limit.
+    CHECK(trickling.readUntilClosed(5000, &closed).empty());
+    CHECK(closed);
+    CHECK(stalled.readUntilClosed(5000, &closed).empty());
+    CHECK(closed);
+    trickle.join();
+    CHECK(splitReply(exchange(running.port(), {7}), 1, entries)); // the slots are free again
+}
+
 TEST_CASE("loopback: malformed requests close the connection and nothing else") {
     TempFolder folder;
     writeText("accounts.json", accountsJson(1));

@@ -137,8 +137,16 @@ bool openIndependently(const SecureBuffer& secret, const Bytes& sealed, const By
     return true;
 }
 
-TestClient::TestClient(std::uint16_t port) {
+TestClient::TestClient(std::uint16_t port, std::uint32_t from) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    source.sin_addr.s_addr = htonl(from);
+    if (fd_ >= 0 && from != INADDR_LOOPBACK &&
+        ::bind(fd_, reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);

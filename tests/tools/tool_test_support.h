@@ -37,10 +37,11 @@ bool splitReply(const Bytes& frame, std::size_t count, std::vector<ReplyEntry>& 
 bool openIndependently(const SecureBuffer& secret, const Bytes& sealed, const Bytes& tag,
                        Bytes& plaintext);
 
-// A blocking IPv4 client for one connection to 127.0.0.1:port.
+// A blocking IPv4 client for one connection to 127.0.0.1:port, from the loopback address
+// `from` (any of 127.0.0.0/8).
 class TestClient {
   public:
-    explicit TestClient(std::uint16_t port);
+    explicit TestClient(std::uint16_t port, std::uint32_t from = 0x7F000001);
     ~TestClient();
     TestClient(const TestClient&) = delete;
     TestClient& operator=(const TestClient&) = delete;

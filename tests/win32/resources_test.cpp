@@ -322,26 +322,28 @@ TEST_CASE("menus 102, 104 and 106 carry every command with its text") {
     DestroyMenu(tray);
 }
 
-TEST_CASE("icon 107 holds every size the shell asks for") {
+TEST_CASE("icon 107 and the tray's two other states hold every size the shell asks for") {
     HMODULE module = GetModuleHandleW(nullptr);
-    // RT_GROUP_ICON: a directory of the icon's images, 14 bytes per entry after 6.
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDI_KOPIAVAKT), MAKEINTRESOURCEW(14));
-    REQUIRE(found != nullptr);
-    auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
-    REQUIRE(SizeofResource(module, found) >= 6);
-    int count = bytes[4] | (bytes[5] << 8);
-    REQUIRE(SizeofResource(module, found) >= static_cast<DWORD>(6 + 14 * count));
-    std::vector<int> widths;
-    for (int i = 0; i < count; ++i) {
-        int width = bytes[6 + 14 * i];
-        widths.push_back(width == 0 ? 256 : width);
-        CHECK((bytes[6 + 14 * i + 6] | (bytes[6 + 14 * i + 7] << 8)) == 32); // bits per pixel
-    }
-    CHECK(widths == std::vector<int>{16, 20, 24, 32, 48, 256});
-    for (int size : {16, 32}) {
-        HANDLE icon =
-            LoadImageW(module, MAKEINTRESOURCEW(IDI_KOPIAVAKT), IMAGE_ICON, size, size, 0);
-        CHECK(icon != nullptr);
-        DestroyIcon(static_cast<HICON>(icon));
+    for (int id : {IDI_KOPIAVAKT, IDI_KOPIAVAKT_ATTENTION, IDI_KOPIAVAKT_NO_CONTACT}) {
+        CAPTURE(id);
+        // RT_GROUP_ICON: a directory of the icon's images, 14 bytes per entry after 6.
+        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(14));
+        REQUIRE(found != nullptr);
+        auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
+        REQUIRE(SizeofResource(module, found) >= 6);
+        int count = bytes[4] | (bytes[5] << 8);
+        REQUIRE(SizeofResource(module, found) >= static_cast<DWORD>(6 + 14 * count));
+        std::vector<int> widths;
+        for (int i = 0; i < count; ++i) {
+            int width = bytes[6 + 14 * i];
+            widths.push_back(width == 0 ? 256 : width);
+            CHECK((bytes[6 + 14 * i + 6] | (bytes[6 + 14 * i + 7] << 8)) == 32); // bits per pixel
+        }
+        CHECK(widths == std::vector<int>{16, 20, 24, 32, 48, 256});
+        for (int size : {16, 32}) {
+            HANDLE icon = LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0);
+            CHECK(icon != nullptr);
+            DestroyIcon(static_cast<HICON>(icon));
+        }
     }
 }

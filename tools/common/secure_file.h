@@ -11,6 +11,9 @@ namespace kpv::tools {
 // read or exceeds `limit` bytes.
 bool readWholeFile(const std::string& path, SecureBuffer& out, std::uint32_t limit = 0x1000000);
 
+// The same, where "-" stands for standard input (read to its end).
+bool readWholeInput(const std::string& path, SecureBuffer& out, std::uint32_t limit = 0x1000000);
+
 // Writes `bytes` to `path`.tmp with owner-only permissions, syncs it and renames it over
 // `path`. False on any failure, with `path` untouched and the temporary removed.
 bool writeFileAtomically(const std::string& path, const SecureBuffer& bytes);

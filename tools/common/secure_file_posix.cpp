@@ -11,15 +11,13 @@
 
 namespace kpv::tools {
 
-bool readWholeFile(const std::string& path, SecureBuffer& out, std::uint32_t limit) {
-    out.release();
-    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.valid())
-        return false;
+namespace {
+
+bool readAll(int fd, SecureBuffer& out, std::uint32_t limit) {
     std::uint8_t chunk[4096];
     bool ok = true;
     for (;;) {
-        const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -39,6 +37,21 @@ bool readWholeFile(const std::string& path, SecureBuffer& out, std::uint32_t lim
     if (!ok)
         out.release();
     return ok;
+}
+
+} // namespace
+
+bool readWholeFile(const std::string& path, SecureBuffer& out, std::uint32_t limit) {
+    out.release();
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return file.valid() && readAll(file.get(), out, limit);
+}
+
+bool readWholeInput(const std::string& path, SecureBuffer& out, std::uint32_t limit) {
+    if (path != "-")
+        return readWholeFile(path, out, limit);
+    out.release();
+    return readAll(STDIN_FILENO, out, limit);
 }
 
 bool writeFileAtomically(const std::string& path, const SecureBuffer& bytes) {

@@ -6,6 +6,7 @@
 #include "tools/common/secure_file.h"
 #include "tools/keytool/accounts_edit.h"
 #include "tools/keytool/key_files.h"
+#include "tools/keytool/secret_input.h"
 #include "tools/server/faults.h"
 
 #include <iostream>
@@ -22,11 +23,14 @@ constexpr const char* USAGE = R"(usage:
   kpv-keytool account --id ID [--rlf FILE.rlf] [--accounts FILE.json] [key] [name] [status]
       Writes a remote log file for the account and/or adds or updates it in the server's
       accounts file.
-      key:    --secret HEX          the given key material
+      key:    --secret-file FILE    the key material in hexadecimal, read from FILE ("-":
+                                    standard input)
               --secret-length N     a fresh random secret of N bytes (16, 24 or 32; default 32)
               --keep-secret         the key already in the accounts file
-              --client-secret HEX   key material for the user list instead of the server's
-                                    (an account whose status cannot be opened)
+              --client-secret-file FILE   key material for the user list instead of the
+                                    server's (an account whose status cannot be opened)
+              --secret HEX, --client-secret HEX   the same on the command line: unsafe, other
+                                    users can read it in the process list
       name:   --name TEXT           display name (UTF-8) used by "userlist --from-accounts"
       status: --last-copy SECONDS | --age SECONDS   time of the latest copy (default: age 0)
               --files N  --total-size BYTES  --exclude NAME (repeatable)
@@ -35,10 +39,12 @@ constexpr const char* USAGE = R"(usage:
               --fault NAME          per-account fault (repeatable): chunked, slow, wrong-type,
                                     truncate, bad-tag, trailing-byte, no-answer
               --no-faults           remove the account's faults
-  kpv-keytool userlist --out FILE [--account ID:HEX:NAME]... [--from-accounts FILE.json]
+  kpv-keytool userlist --out FILE [--account-file FILE]... [--from-accounts FILE.json]
       Writes a user list (the format of account_list.bin) with the accounts in the order given;
+      --account-file reads one account per line, ID:HEX:NAME, from FILE ("-": standard input);
       --from-accounts adds every account of that file (its clientKey or else key, and its
-      name). NAME is UTF-8 and is stored in Windows-1252.
+      name). NAME is UTF-8 and is stored in Windows-1252. --account ID:HEX:NAME gives one
+      account on the command line: unsafe, other users can read it in the process list.
 )";
 
 int fail(const std::string& message) {
@@ -78,6 +84,8 @@ int accountCommand(int argc, char** argv) {
     std::string accountsPath;
     std::string_view secretHex; // points into argv: no copy of the secret
     bool secretGiven = false;
+    SecretSources sources;
+    std::string error;
     std::uint64_t secretLength = 32;
     bool keepSecret = false;
     bool statusGiven = false;
@@ -120,7 +128,15 @@ int accountCommand(int argc, char** argv) {
             } else if (option == "--accounts") {
                 accountsPath = value;
             } else if (option == "--secret") {
+                if (secretGiven)
+                    return usageError("key material given twice");
                 secretHex = value;
+                secretGiven = true;
+            } else if (option == "--secret-file") {
+                if (secretGiven)
+                    return usageError("key material given twice");
+                if (!readSecretHex(option, std::string(value), sources, edit.secret, error))
+                    return usageError(error);
                 secretGiven = true;
             } else if (option == "--secret-length") {
                 secretLength = numberOf(32);
@@ -129,6 +145,10 @@ int accountCommand(int argc, char** argv) {
             } else if (option == "--client-secret") {
                 if (!decodeHex(value, edit.clientKey))
                     return usageError("--client-secret is not hexadecimal");
+                edit.setClientKey = true;
+            } else if (option == "--client-secret-file") {
+                if (!readSecretHex(option, std::string(value), sources, edit.clientKey, error))
+                    return usageError(error);
                 edit.setClientKey = true;
             } else if (option == "--name") {
                 edit.name = wiping(value);
@@ -173,18 +193,17 @@ int accountCommand(int argc, char** argv) {
     if (status.contains("lastCopyTime") && status.contains("ageSeconds"))
         return usageError("give --last-copy or --age, not both");
     if ((keepSecret ? 1 : 0) + (secretGiven ? 1 : 0) > 1)
-        return usageError("give --secret or --keep-secret, not both");
+        return usageError("give one of --secret-file, --secret and --keep-secret");
 
-    std::string error;
     if (keepSecret) {
         if (accountsPath.empty())
             return usageError("--keep-secret needs --accounts");
         if (!secretFromAccountsFile(accountsPath, edit.id, edit.secret, error))
             return fail(error);
-    } else if (secretGiven) {
+    } else if (secretGiven && secretHex.data() != nullptr) {
         if (!decodeHex(secretHex, edit.secret))
             return usageError("--secret is not hexadecimal");
-    } else if (!fillRandom(static_cast<std::uint32_t>(secretLength), edit.secret)) {
+    } else if (!secretGiven && !fillRandom(static_cast<std::uint32_t>(secretLength), edit.secret)) {
         return fail("the system's random source failed");
     }
     if (edit.secret.length() != 16 && edit.secret.length() != 24 && edit.secret.length() != 32)
@@ -242,10 +261,33 @@ bool parseAccountArgument(std::string_view text, UserListEntry& entry, std::stri
     return true;
 }
 
+// One ID:HEX:NAME per line; empty lines are skipped. Errors name the line, never its content.
+bool accountsFromLines(const SecureBuffer& text, std::vector<UserListEntry>& entries,
+                       std::string& error) {
+    std::string_view rest(text.text(), text.length());
+    for (std::size_t line = 1; !rest.empty(); ++line) {
+        const std::size_t end = rest.find('\n');
+        std::string_view current = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!current.empty() && current.back() == '\r')
+            current.remove_suffix(1); // the name keeps its own spaces
+        if (trimmed(current).empty())
+            continue;
+        UserListEntry entry;
+        if (!parseAccountArgument(current, entry, error)) {
+            error = "--account-file, line " + std::to_string(line) + ": " + error;
+            return false;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return true;
+}
+
 int userListCommand(int argc, char** argv) {
     std::string outPath;
     std::vector<UserListEntry> entries;
     std::string error;
+    SecretSources sources;
     for (int i = 0; i < argc; ++i) {
         const std::string_view option = argv[i];
         if (i + 1 >= argc)
@@ -258,6 +300,11 @@ int userListCommand(int argc, char** argv) {
             if (!parseAccountArgument(value, entry, error))
                 return usageError(error);
             entries.push_back(std::move(entry));
+        } else if (option == "--account-file") {
+            SecureBuffer text;
+            if (!readSecretSource(option, std::string(value), sources, text, error) ||
+                !accountsFromLines(text, entries, error))
+                return usageError(error);
         } else if (option == "--from-accounts") {
             std::vector<UserListEntry> more;
             if (!userListFromAccountsFile(std::string(value), more, error))

@@ -158,6 +158,11 @@ bool parseAccounts(const SecureBuffer& text, std::uint64_t now, AccountDirectory
         return true;
     } catch (const Invalid& invalid) {
         error = invalid.reason;
+    } catch (const WipingJson::parse_error& e) {
+        // The library's own text quotes the token it stopped at, which may be a key: only the
+        // place is told.
+        error =
+            "accounts file: not valid JSON (syntax error at byte " + std::to_string(e.byte) + ")";
     } catch (const WipingJson::exception& e) {
         error = std::string("accounts file: ") + e.what();
     }

@@ -29,6 +29,10 @@ constexpr const char* USAGE =
   --chunk-bytes N      piece size of the chunked fault (default: 7)
   --chunk-pause-ms N   pause between pieces of the chunked fault (default: 20)
   --idle-ms N          close a connection silent for this long (default: 300000)
+  --request-ms N       close a connection whose request has not arrived whole within
+                       this long (default: 10000)
+  --max-connections N  connections open at once, in all (default: 64)
+  --per-address N      connections open at once from one IPv4 address (default: 8)
   --quiet              no log lines on stderr
 Prints "listening on ADDR:PORT" on stdout once ready; SIGINT or SIGTERM stop it.
 )";
@@ -46,6 +50,25 @@ bool parseNumber(std::string_view text, std::uint32_t max, std::uint32_t& out) {
         return false;
     out = static_cast<std::uint32_t>(value);
     return true;
+}
+
+// The field behind a numeric option, or null for any other option.
+std::uint32_t* numberOption(std::string_view option, kpv::tools::ServerConfig& config) {
+    if (option == "--delay-ms")
+        return &config.delayMs;
+    if (option == "--chunk-bytes")
+        return &config.chunkBytes;
+    if (option == "--chunk-pause-ms")
+        return &config.chunkPauseMs;
+    if (option == "--idle-ms")
+        return &config.idleLimitMs;
+    if (option == "--request-ms")
+        return &config.requestLimitMs;
+    if (option == "--max-connections")
+        return &config.maxConnections;
+    if (option == "--per-address")
+        return &config.maxPerAddress;
+    return nullptr;
 }
 
 int usageError(const std::string& message) {
@@ -85,16 +108,13 @@ int main(int argc, char** argv) {
             if (!kpv::tools::parseFault(value, fault))
                 return usageError("unknown fault: " + std::string(value));
             config.faults.add(fault);
-        } else if (option == "--delay-ms" || option == "--chunk-bytes" ||
-                   option == "--chunk-pause-ms" || option == "--idle-ms") {
-            if (!parseNumber(value, 0xFFFFFFFFu, number) ||
-                (option == "--chunk-bytes" && number == 0))
+        } else if (std::uint32_t* field = numberOption(option, config)) {
+            const bool atLeastOne = option == "--chunk-bytes" || option == "--max-connections" ||
+                                    option == "--per-address";
+            if (!parseNumber(value, 0xFFFFFFFFu, number) || (atLeastOne && number == 0))
                 return usageError("bad number for " + std::string(option) + ": " +
                                   std::string(value));
-            (option == "--delay-ms"         ? config.delayMs
-             : option == "--chunk-bytes"    ? config.chunkBytes
-             : option == "--chunk-pause-ms" ? config.chunkPauseMs
-                                            : config.idleLimitMs) = number;
+            *field = number;
         } else {
             return usageError("unknown option: " + std::string(option));
         }

@@ -39,7 +39,7 @@ const char* ioText(Io io) {
     case Io::Stopped:
         return "server stopping";
     case Io::TimedOut:
-        return "idle too long";
+        return "timed out";
     case Io::Failed:
         return "socket error";
     }
@@ -72,14 +72,15 @@ Io waitFor(int fd, short events, int stopFd, Clock::time_point deadline) {
     }
 }
 
-// Reads exactly n bytes. `received` counts what arrived, so that a clean end between frames
-// (nothing received) can be told from a frame cut short.
-Io readExactly(int fd, int stopFd, std::uint32_t idleMs, std::uint8_t* p, std::uint32_t n,
-               std::uint32_t& received) {
+// Reads exactly n bytes, each piece within the idle limit and all of them before `deadline`.
+// `received` counts what arrived, so that a clean end between frames (nothing received) can be
+// told from a frame cut short.
+Io readExactly(int fd, int stopFd, std::uint32_t idleMs, Clock::time_point deadline,
+               std::uint8_t* p, std::uint32_t n, std::uint32_t& received) {
     received = 0;
     while (received < n) {
-        const Io ready =
-            waitFor(fd, POLLIN, stopFd, Clock::now() + std::chrono::milliseconds(idleMs));
+        const Clock::time_point idleEnd = Clock::now() + std::chrono::milliseconds(idleMs);
+        const Io ready = waitFor(fd, POLLIN, stopFd, idleEnd < deadline ? idleEnd : deadline);
         if (ready != Io::Ok)
             return ready;
         const ssize_t got = ::recv(fd, p + received, n - received, 0);
@@ -223,25 +224,53 @@ void StatusServer::run() {
             logLine(name + ": refused, " + std::to_string(workers_.size()) + " connections open");
             continue;
         }
+        // One address cannot take every slot: the others stay free for everyone else.
+        const std::uint32_t from = ntohl(peer.sin_addr.s_addr);
+        if (!admit(from)) {
+            logLine(name + ": refused, " + std::to_string(config_.maxPerAddress) +
+                    " connections open from this address");
+            continue;
+        }
         auto worker = std::make_unique<Worker>();
         Worker* self = worker.get();
         try {
-            self->thread = std::thread([this, self, name, s = std::move(socket)]() mutable {
+            self->thread = std::thread([this, self, name, from, s = std::move(socket)]() mutable {
                 try {
                     serve(std::move(s), name);
                 } catch (...) {
                     // Memory exhaustion inside one connection ends that connection only.
                     logLine(name + ": internal error, connection dropped");
                 }
+                leave(from);
                 self->done = true;
             });
         } catch (const std::system_error&) {
+            leave(from);
             logLine(name + ": no thread for it, connection dropped");
             continue;
         }
         workers_.push_back(std::move(worker));
     }
     reapWorkers(true);
+}
+
+bool StatusServer::admit(std::uint32_t address) {
+    const std::lock_guard<std::mutex> lock(perAddressMutex_);
+    std::uint32_t& open = perAddress_[address];
+    if (open >= config_.maxPerAddress) {
+        if (open == 0)
+            perAddress_.erase(address);
+        return false;
+    }
+    ++open;
+    return true;
+}
+
+void StatusServer::leave(std::uint32_t address) {
+    const std::lock_guard<std::mutex> lock(perAddressMutex_);
+    const auto it = perAddress_.find(address);
+    if (it != perAddress_.end() && --it->second == 0)
+        perAddress_.erase(it);
 }
 
 void StatusServer::reapWorkers(bool all) {
@@ -274,13 +303,16 @@ void StatusServer::serve(UniqueFd socket, const std::string& peer) {
     const std::uint32_t idle = config_.idleLimitMs;
     logLine(peer + ": connected");
     for (;;) {
+        // A request trickled in byte by byte must not hold a connection slot for long.
+        const Clock::time_point deadline =
+            Clock::now() + std::chrono::milliseconds(config_.requestLimitMs);
         std::uint8_t header[FRAME_HEADER_SIZE];
         std::uint32_t received = 0;
-        Io io = readExactly(fd, stopFd, idle, header, FRAME_HEADER_SIZE, received);
+        Io io = readExactly(fd, stopFd, idle, deadline, header, FRAME_HEADER_SIZE, received);
         if (io != Io::Ok) {
-            logLine(peer + (io == Io::Closed && received == 0
-                                ? std::string(": closed")
-                                : std::string(": ended inside a header, ") + ioText(io)));
+            logLine(peer + (received != 0 ? std::string(": ended inside a header, ") + ioText(io)
+                            : io == Io::Closed ? std::string(": closed")
+                                               : std::string(": no request, ") + ioText(io)));
             return;
         }
         FrameHeader parsed;
@@ -292,7 +324,7 @@ void StatusServer::serve(UniqueFd socket, const std::string& peer) {
         // The header bounds the length, so this allocation is at most MAX_REQUEST_SIZE.
         SecureBuffer frame = SecureBuffer::zeros(parsed.length);
         std::memcpy(frame.data(), header, FRAME_HEADER_SIZE);
-        io = readExactly(fd, stopFd, idle, frame.data() + FRAME_HEADER_SIZE,
+        io = readExactly(fd, stopFd, idle, deadline, frame.data() + FRAME_HEADER_SIZE,
                          parsed.length - FRAME_HEADER_SIZE, received);
         if (io != Io::Ok) {
             logLine(peer + ": request cut short (" + ioText(io) + ")");

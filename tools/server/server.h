@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,13 +20,15 @@ struct ServerConfig {
     std::string address = "127.0.0.1"; // IPv4, dotted
     std::uint16_t port = 55502;        // 0 picks a free port
     std::string accountsPath;
-    FaultSet faults;                    // for every reply of the run
-    std::uint32_t delayMs = 2000;       // the wait of the slow fault
-    std::uint32_t chunkBytes = 7;       // piece size of the chunked fault
-    std::uint32_t chunkPauseMs = 20;    // pause between pieces of the chunked fault
-    std::uint32_t idleLimitMs = 300000; // a silent connection is closed after this long
-    std::uint32_t maxConnections = 64;  // connections beyond this are closed at once
-    bool log = true;                    // one line per connection event on stderr
+    FaultSet faults;                      // for every reply of the run
+    std::uint32_t delayMs = 2000;         // the wait of the slow fault
+    std::uint32_t chunkBytes = 7;         // piece size of the chunked fault
+    std::uint32_t chunkPauseMs = 20;      // pause between pieces of the chunked fault
+    std::uint32_t idleLimitMs = 300000;   // a silent connection is closed after this long
+    std::uint32_t requestLimitMs = 10000; // a whole request must arrive within this long
+    std::uint32_t maxConnections = 64;    // connections beyond this are closed at once
+    std::uint32_t maxPerAddress = 8;      // and so are those beyond this from one address
+    bool log = true;                      // one line per connection event on stderr
 };
 
 class StatusServer {
@@ -54,6 +57,9 @@ class StatusServer {
   private:
     struct Worker;
     void serve(UniqueFd socket, const std::string& peer);
+    // Counts a connection from `address`; false (nothing counted) when it has too many.
+    bool admit(std::uint32_t address);
+    void leave(std::uint32_t address);
     void reapWorkers(bool all);
     void logLine(const std::string& text);
 
@@ -64,6 +70,8 @@ class StatusServer {
     std::uint16_t boundPort_ = 0;
     std::atomic<std::uint64_t> answered_{0};
     std::list<std::unique_ptr<Worker>> workers_;
+    std::map<std::uint32_t, std::uint32_t> perAddress_; // open connections by IPv4 address
+    std::mutex perAddressMutex_;
     std::mutex logMutex_;
 };
 

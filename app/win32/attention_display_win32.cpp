@@ -1,0 +1,141 @@
+#include "app/win32/attention_display_win32.h"
+
+#include "app/settings.h"
+#include "app/win32/resource_ids.h"
+#include "app/win32/text_win32.h"
+#include "app/win32/unique_handle_win32.h"
+#include "core/clock.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+
+namespace kpv {
+
+namespace {
+
+// Light backgrounds with dark text of the same hue: readable, and told apart without relying
+// on the hue alone (the outdated row is red, the unopened one amber and a shade lighter).
+constexpr COLORREF OUTDATED_TEXT = RGB(0x9C, 0x00, 0x06);
+constexpr COLORREF OUTDATED_BACK = RGB(0xFF, 0xC7, 0xCE);
+constexpr COLORREF UNOPENED_TEXT = RGB(0x6B, 0x48, 0x00);
+constexpr COLORREF UNOPENED_BACK = RGB(0xFF, 0xEB, 0x9C);
+
+bool highContrast() noexcept {
+    HIGHCONTRASTW setting{};
+    setting.cbSize = sizeof setting;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+int iconFor(TrayState state) noexcept {
+    switch (state) {
+    case TrayState::NeedsAttention:
+        return IDI_KOPIAVAKT_ATTENTION;
+    case TrayState::NoContact:
+        return IDI_KOPIAVAKT_NO_CONTACT;
+    case TrayState::AllWell:
+        break;
+    }
+    return IDI_KOPIAVAKT;
+}
+
+std::int64_t now() {
+    return systemClock().now();
+}
+
+} // namespace
+
+void AttentionDisplay::attach(HINSTANCE instance, HWND mainWindow) noexcept {
+    instance_ = instance;
+    window_ = mainWindow;
+}
+
+void AttentionDisplay::clearRows() {
+    board_.clearRows();
+}
+
+void AttentionDisplay::addRow(std::uint32_t accountId, const RowStatus& status) {
+    board_.addRow(accountId, status);
+}
+
+void AttentionDisplay::updateStarting(bool manual) {
+    board_.updateStarting();
+    // The exchange blocks the window: only the notification area can still say what goes on.
+    setTray(iconFor(board_.trayState()), trayTooltip(UPDATING_LINE));
+    updates_.push_back({manual, manual ? SetCursor(LoadCursorA(nullptr, IDC_WAIT)) : nullptr});
+}
+
+void AttentionDisplay::exchangeFailed() {
+    board_.exchangeFailed(now());
+}
+
+void AttentionDisplay::updateFinished(bool exchangeRan) {
+    board_.updateFinished(exchangeRan, now());
+    if (!updates_.empty()) {
+        const RunningUpdate update = updates_.back();
+        updates_.pop_back();
+        if (update.manual)
+            SetCursor(update.cursorBefore != nullptr ? update.cursorBefore
+                                                     : LoadCursorA(nullptr, IDC_ARROW));
+    }
+    remark();
+}
+
+void AttentionDisplay::remark() {
+    board_.remark(now(), warningPeriodSeconds(loadWarningDays()));
+    if (window_ != nullptr)
+        InvalidateRect(GetDlgItem(window_, IDC_ACCOUNT_LIST), nullptr, TRUE);
+    showOnTray();
+}
+
+void AttentionDisplay::showOnTray() {
+    setTray(iconFor(board_.trayState()), trayTooltip(board_.trayLine()));
+}
+
+// Changes only the icon and the tip of the icon that was added with the ANSI record: the wide
+// record spells "…", "ä" and "ö" whatever the ANSI code page.
+void AttentionDisplay::setTray(int iconId, const std::string& utf8Tip) const {
+    if (window_ == nullptr)
+        return;
+    UniqueIcon icon(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON),
+                                                  GetSystemMetrics(SM_CYSMICON), 0)));
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof record;
+    record.hWnd = window_;
+    record.uID = 0;
+    record.uFlags = NIF_TIP | (icon ? NIF_ICON : 0);
+    record.hIcon = icon.get();
+    const std::wstring tip = widenUtf8(utf8Tip.c_str());
+    constexpr std::size_t TIP_ROOM = sizeof record.szTip / sizeof record.szTip[0] - 1;
+    std::wcsncpy(record.szTip, tip.c_str(), TIP_ROOM);
+    Shell_NotifyIconW(NIM_MODIFY, &record); // no icon yet (or none possible): nothing to change
+}
+
+LRESULT AttentionDisplay::customDraw(NMLVCUSTOMDRAW& draw) const {
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
+        return CDRF_NOTIFYITEMDRAW;
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT)
+        return CDRF_DODEFAULT;
+    const RowMark mark = board_.markOf(static_cast<std::uint32_t>(draw.nmcd.lItemlParam));
+    // A selected row keeps the selection's colours, so the selection reads as always.
+    const auto item = static_cast<WPARAM>(draw.nmcd.dwItemSpec);
+    if (mark == RowMark::Current ||
+        SendMessageW(draw.nmcd.hdr.hwndFrom, LVM_GETITEMSTATE, item, LVIS_SELECTED) != 0)
+        return CDRF_DODEFAULT;
+    if (highContrast()) {
+        // The theme's own colours only: the text alone tells the rows apart.
+        draw.clrText = GetSysColor(mark == RowMark::Outdated ? COLOR_HOTLIGHT : COLOR_GRAYTEXT);
+        draw.clrTextBk = GetSysColor(COLOR_WINDOW);
+    } else if (mark == RowMark::Outdated) {
+        draw.clrText = OUTDATED_TEXT;
+        draw.clrTextBk = OUTDATED_BACK;
+    } else {
+        draw.clrText = UNOPENED_TEXT;
+        draw.clrTextBk = UNOPENED_BACK;
+    }
+    return CDRF_NEWFONT;
+}
+
+} // namespace kpv

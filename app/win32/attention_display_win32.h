@@ -1,0 +1,48 @@
+#pragma once
+// Shows what needs attention: the colours of marked rows in the account list (custom draw of
+// control 1002), the tray icon's state and tooltip, and that an update is under way.
+#include "app/attention.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <vector>
+
+namespace kpv {
+
+class AttentionDisplay {
+  public:
+    // Until attached, the board is kept but nothing is drawn.
+    void attach(HINSTANCE instance, HWND mainWindow) noexcept;
+
+    // The row and update calls of the user-interface port.
+    void clearRows();
+    void addRow(std::uint32_t accountId, const RowStatus& status);
+    void updateStarting(bool manual);
+    void exchangeFailed();
+    void updateFinished(bool exchangeRan);
+
+    // The warning period may have changed: marks the rows again at once, without an exchange.
+    void remark();
+    // Puts the current state on the tray icon, which must already be in the notification
+    // area (after it was added, also again after "TaskbarCreated").
+    void showOnTray();
+    // NM_CUSTOMDRAW from the list view: sets the colours of a marked row in `draw`, which the
+    // list view reads back, and returns what the dialog procedure must leave as its result.
+    LRESULT customDraw(NMLVCUSTOMDRAW& draw) const;
+
+  private:
+    void setTray(int iconId, const std::string& utf8Tip) const;
+
+    AttentionBoard board_;
+    struct RunningUpdate {
+        bool manual;
+        HCURSOR cursorBefore; // the cursor the wait cursor replaced, if any
+    };
+    std::vector<RunningUpdate> updates_; // the innermost last
+    HINSTANCE instance_ = nullptr;
+    HWND window_ = nullptr;
+};
+
+} // namespace kpv

@@ -1,0 +1,100 @@
+#include "app/attention.h"
+#include "tests/support/time_zone.h"
+
+#include <doctest/doctest.h>
+
+using namespace kpv;
+
+namespace {
+
+constexpr std::int64_t NOW = 1800000000; // 2027-01-15 08:00 UTC, 09:00 in the zone used below
+constexpr std::uint32_t DAY = 86400;
+
+RowStatus copiedAt(std::int64_t time) {
+    return RowStatus{true, static_cast<std::uint32_t>(time)};
+}
+
+} // namespace
+
+TEST_CASE("a row is marked by the warning's own rule, and marked again for a new period") {
+    CHECK(rowMark(copiedAt(NOW - 3 * DAY), NOW, 3 * DAY) == RowMark::Current);
+    CHECK(rowMark(copiedAt(NOW - 3 * DAY - 1), NOW, 3 * DAY) == RowMark::Outdated);
+    CHECK(rowMark(copiedAt(NOW + 5 * DAY), NOW, DAY) == RowMark::Current);
+    CHECK(rowMark(copiedAt(0), NOW, 15 * DAY) == RowMark::Outdated);
+    CHECK(rowMark(RowStatus{false, 0}, NOW, 15 * DAY) == RowMark::Unopened);
+    CHECK(rowMark(RowStatus{false, static_cast<std::uint32_t>(NOW)}, NOW, DAY) ==
+          RowMark::Unopened);
+
+    AttentionBoard board;
+    board.updateStarting();
+    board.addRow(7, copiedAt(NOW - 3600));
+    board.addRow(300, copiedAt(NOW - 10 * DAY));
+    board.updateFinished(true, NOW);
+    board.remark(NOW, 3 * DAY);
+    CHECK(board.markOf(7) == RowMark::Current);
+    CHECK(board.markOf(300) == RowMark::Outdated);
+    CHECK(board.markOf(99) == RowMark::Current);
+    CHECK(board.trayState() == TrayState::NeedsAttention);
+    CHECK(board.trayLine() == "1 konto har en föråldrad kopia");
+    CHECK(trayTooltip(board.trayLine()) == "Kopiavakt\n1 konto har en föråldrad kopia");
+
+    board.remark(NOW, 15 * DAY); // a longer period, no new exchange
+    CHECK(board.markOf(300) == RowMark::Current);
+    CHECK(board.trayState() == TrayState::AllWell);
+    CHECK(trayTooltip(board.trayLine()) == "Kopiavakt");
+}
+
+TEST_CASE("the tray line counts outdated and unopened accounts") {
+    AttentionBoard board;
+    board.addRow(1, copiedAt(NOW - 4 * DAY));
+    board.addRow(2, copiedAt(NOW - 5 * DAY));
+    board.remark(NOW, 3 * DAY);
+    CHECK(board.trayLine() == "2 konton har föråldrade kopior");
+    board.addRow(3, RowStatus{});
+    board.remark(NOW, 3 * DAY);
+    CHECK(board.markOf(3) == RowMark::Unopened);
+    CHECK(board.trayLine() == "2 konton har föråldrade kopior, 1 kunde inte läsas");
+    board.clearRows();
+    board.addRow(3, RowStatus{});
+    board.remark(NOW, 3 * DAY);
+    CHECK(board.trayLine() == "1 konto kunde inte läsas");
+}
+
+TEST_CASE("no contact: since the last contact, kept through refused updates, ended by a reply") {
+    test::setTimeZone("CET-1");
+    AttentionBoard board;
+    board.addRow(1, copiedAt(NOW - 60));
+    board.updateStarting();
+    board.updateFinished(true, NOW - 600); // contact at 08:50 local time
+    board.clearRows();
+
+    board.updateStarting(); // a manual update fails...
+    board.exchangeFailed(NOW);
+    board.updateStarting(); // ...and the timer's update, inside its message box, is refused
+    board.updateFinished(false, NOW + 60);
+    board.remark(NOW + 60, 3 * DAY);
+    CHECK(board.trayState() == TrayState::NoContact);
+    board.updateFinished(true, NOW + 120);
+    board.remark(NOW + 120, 3 * DAY);
+    CHECK(board.trayState() == TrayState::NoContact);
+    CHECK(board.trayLine() == "Ingen kontakt med servern sedan 08:50");
+
+    board.updateStarting(); // still failing a day later: the date is shown
+    board.exchangeFailed(NOW + DAY);
+    board.updateFinished(true, NOW + DAY);
+    board.remark(NOW + DAY, 3 * DAY);
+    CHECK(board.trayLine() == "Ingen kontakt med servern sedan 2027-01-15 08:50");
+
+    board.updateStarting();
+    board.addRow(1, copiedAt(NOW));
+    board.updateFinished(true, NOW + DAY);
+    board.remark(NOW + DAY, 3 * DAY);
+    CHECK(board.trayState() == TrayState::AllWell);
+
+    AttentionBoard never; // no contact since the start: the first failure's time
+    never.updateStarting();
+    never.exchangeFailed(0);
+    never.updateFinished(true, 0);
+    never.remark(0, 3 * DAY);
+    CHECK(never.trayLine() == "Ingen kontakt med servern sedan 01:00");
+}
