@@ -140,6 +140,7 @@ if [ "${1:-}" = "--case" ]; then
     expect_installed() {
         expect_file "$INSTALL_DIR/kopiavakt.exe"
         expect_file "$INSTALL_DIR/uninstall.exe"
+        expect_file "$INSTALL_DIR/kopiavakt-check.exe"
         cmp -s "$INSTALL_DIR/kopiavakt.exe" "$KPV_CLIENT_EXE" || fail "the installed exe differs"
         expect_file "$START_LINK"
         must shortcut "$START_LINK"
@@ -159,9 +160,9 @@ if [ "${1:-}" = "--case" ]; then
         expect_eq "$(reg_value DisplayIcon)" "REG_SZ	$INSTALL_WIN\\kopiavakt.exe,0" "DisplayIcon"
         expect_eq "$(reg_value NoModify)" "REG_DWORD	0x1" "NoModify"
         expect_eq "$(reg_value NoRepair)" "REG_DWORD	0x1" "NoRepair"
-        # Estimated size in KB: the exe and the uninstaller, give or take rounding.
+        # Estimated size in KB: the exes and the uninstaller, give or take rounding.
         local kb=$(($(reg_value EstimatedSize | cut -f2)))
-        local actual=$((($(stat -c %s "$INSTALL_DIR/kopiavakt.exe") + $(stat -c %s "$INSTALL_DIR/uninstall.exe")) / 1024))
+        local actual=$((($(stat -c %s "$INSTALL_DIR/kopiavakt.exe") + $(stat -c %s "$INSTALL_DIR/kopiavakt-check.exe") + $(stat -c %s "$INSTALL_DIR/uninstall.exe")) / 1024))
         [ "$kb" -ge $((actual - 2)) ] && [ "$kb" -le $((actual + 2)) ] ||
             fail "EstimatedSize $kb KB, files $actual KB"
     }
@@ -396,7 +397,8 @@ archive, target, version = sys.argv[1:]
 folder = f"Kopiavakt-{version}/"
 zip = zipfile.ZipFile(archive)
 files = sorted(n for n in zip.namelist() if not n.endswith("/"))
-wanted = sorted(folder + n for n in ("kopiavakt.exe", "README.md", "INSTALL.md", "LASMIG.txt"))
+wanted = sorted(folder + n for n in ("kopiavakt.exe", "kopiavakt-check.exe", "README.md", "INSTALL.md",
+                                        "LASMIG.txt"))
 if files != wanted:
     sys.exit(f"zip holds {files}")
 text = zip.read(folder + "LASMIG.txt")
