@@ -7,7 +7,6 @@ that prefix (cp -a is far quicker than a new one) and ends every Wine process it
 import getpass
 import os
 import pathlib
-import select
 import shutil
 import subprocess
 import time
@@ -41,19 +40,19 @@ def check_own_network():
 
 
 class Xvfb:
-    """An X server on a free display, which it names through a pipe."""
+    """An X server on a free display, which it names in a file."""
 
     def __init__(self, folder, size):
-        read_end, write_end = os.pipe()
-        with open(folder / "xvfb.log", "wb") as log:
+        named = folder / "display"
+        with open(folder / "xvfb.log", "wb") as log, open(named, "wb") as display:
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{size}x24",
+                ["Xvfb", "-displayfd", str(display.fileno()), "-screen", "0", f"{size}x24",
                  "-nolisten", "tcp"],
-                stdout=log, stderr=log, stdin=subprocess.DEVNULL, pass_fds=(write_end,))
-        os.close(write_end)
-        ready, _, _ = select.select([read_end], [], [], 10)
-        number = os.read(read_end, 64).decode().strip() if ready else ""
-        os.close(read_end)
+                stdout=log, stderr=log, stdin=subprocess.DEVNULL, pass_fds=(display.fileno(),))
+        deadline = time.monotonic() + 10
+        while not named.read_text().endswith("\n") and time.monotonic() < deadline:
+            time.sleep(0.1)
+        number = named.read_text().strip()
         if not number:
             self.stop()
             raise RuntimeError(f"Xvfb did not start (see {folder / 'xvfb.log'})")
@@ -289,8 +288,9 @@ def wine_case(request, wine_session):
     case.end(failed, wine_session.xvfb)
 
 
-def program_from_environment(name):
-    """The path of a program under test, named by an environment variable."""
-    path = os.environ.get(name, "")
-    assert path and os.path.isfile(path), f"{name} must name an existing program"
+def program_from_environment(name, default):
+    """The path of a program under test: the environment variable name (ctest sets it), else
+    the default, where the presets build it."""
+    path = os.environ.get(name) or str(default)
+    assert os.path.isfile(path), f"{name} or {default} must name an existing program"
     return pathlib.Path(path).resolve()

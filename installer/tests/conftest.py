@@ -1,9 +1,10 @@
 """Fixtures of the installer tests: the installer, the uninstaller and the portable zip under Xvfb
 and Wine, looked at from inside Wine with kpv-auto.
 
-The files come from the environment: KPV_SETUP, KPV_ZIP, KPV_CLIENT_EXE (the exe they pack),
-KPV_AUTO_EXE and KPV_VERSION; logs go to KPV_INSTALLER_OUT (default build/installer-tests). The
-run needs a network namespace of its own: unshare --net /usr/bin/python3 -m pytest installer/tests
+The files come from the environment (ctest sets it): KPV_SETUP, KPV_ZIP, KPV_CLIENT_EXE (the exe
+they pack), KPV_AUTO_EXE and KPV_VERSION, by default those of build/windows-release; logs go to
+KPV_INSTALLER_OUT (default build/installer-tests). The run needs a network namespace of its own:
+unshare --net /usr/bin/python3 -m pytest installer/tests [-k CASE]
 """
 
 import os
@@ -34,12 +35,16 @@ def wine_settings():
 
 @pytest.fixture(scope="session")
 def release():
-    version = os.environ.get("KPV_VERSION", "")
-    assert version, "KPV_VERSION must give the version the installer was built with"
-    return {"version": version, "setup": program_from_environment("KPV_SETUP"),
-            "zip": program_from_environment("KPV_ZIP"),
-            "client": program_from_environment("KPV_CLIENT_EXE"),
-            "auto": program_from_environment("KPV_AUTO_EXE")}
+    version = os.environ.get("KPV_VERSION") or re.search(
+        r"project\(Kopiavakt VERSION ([0-9.]+)", (ROOT / "CMakeLists.txt").read_text())[1]
+    build = ROOT / "build" / "windows-release"
+    release = build / "installer" / f"kopiavakt-{version}"
+    return {"version": version,
+            "setup": program_from_environment("KPV_SETUP", f"{release}-setup.exe"),
+            "zip": program_from_environment("KPV_ZIP", f"{release}-portable.zip"),
+            "client": program_from_environment("KPV_CLIENT_EXE",
+                                               build / "app" / "win32" / "kopiavakt.exe"),
+            "auto": program_from_environment("KPV_AUTO_EXE", build / "gui-tests" / "kpv-auto.exe")}
 
 
 class Installation:
