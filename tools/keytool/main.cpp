@@ -328,25 +328,53 @@ int userListCommand(const std::vector<std::string>& words) {
 
 // The options of each command, as CLI11 reads them; the command then takes them in the order
 // given (several are order-dependent: user-list entries, and key material read once).
+struct Described {
+    std::string name;
+    std::string description;
+};
+
 struct CommandOptions {
-    std::vector<std::string> values;
-    std::vector<std::string> flags;
+    std::vector<Described> values;
+    std::vector<Described> flags;
 };
 
 const CommandOptions ACCOUNT_OPTIONS = {
-    {"--id", "--rlf", "--accounts", "--secret", "--secret-file", "--secret-length",
-     "--client-secret", "--client-secret-file", "--name", "--last-copy", "--age", "--files",
-     "--stored-copies", "--copies-made", "--total-size", "--disk-space", "--exclude", "--fault"},
-    {"--keep-secret", "--no-status", "--no-faults"}};
+    {{"--id", "the account's id"},
+     {"--rlf", "remote log file to write"},
+     {"--accounts", "the server's accounts file to update"},
+     {"--secret", "key material in hexadecimal (unsafe: visible in the process list)"},
+     {"--secret-file", "key material in hexadecimal from FILE (\"-\": standard input)"},
+     {"--secret-length", "a fresh random secret of N bytes: 16, 24 or 32 (default 32)"},
+     {"--client-secret", "key material for the user list instead of the server's (unsafe)"},
+     {"--client-secret-file", "the same from FILE (\"-\": standard input)"},
+     {"--name", "display name (UTF-8) used by \"userlist --from-accounts\""},
+     {"--last-copy", "time of the latest copy, seconds since 1970"},
+     {"--age", "age of the latest copy in seconds (default 0)"},
+     {"--files", "number of files"},
+     {"--stored-copies", "number of stored copies"},
+     {"--copies-made", "number of copy runs"},
+     {"--total-size", "total size in bytes"},
+     {"--disk-space", "disk space in bytes"},
+     {"--exclude", "an excluded file's name (repeatable)"},
+     {"--fault", "per-account fault (repeatable)"}},
+    {{"--keep-secret", "the key already in the accounts file"},
+     {"--no-status", "remove the account's status"},
+     {"--no-faults", "remove the account's faults"}}};
 const CommandOptions USERLIST_OPTIONS = {
-    {"--out", "--account", "--account-file", "--from-accounts"}, {}};
+    {{"--out", "the user list to write"},
+     {"--account", "one account, ID:HEX:NAME (unsafe: visible in the process list)"},
+     {"--account-file", "accounts, one ID:HEX:NAME a line, from FILE (\"-\": standard input)"},
+     {"--from-accounts", "every account of a server's accounts file"}},
+    {}};
 
 void declare(CLI::App& command, const CommandOptions& options) {
-    for (const std::string& name : options.values)
-        command.add_option(name)->type_name("VALUE")->allow_extra_args(false)->multi_option_policy(
-            CLI::MultiOptionPolicy::TakeAll);
-    for (const std::string& name : options.flags)
-        command.add_flag(name);
+    for (const Described& option : options.values)
+        command.add_option(option.name, option.description)
+            ->type_name("VALUE")
+            ->allow_extra_args(false)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    for (const Described& option : options.flags)
+        command.add_flag(option.name)->description(option.description);
 }
 
 // The parsed options as words again ("--name", value, "--flag", ...), in the order given.
