@@ -80,6 +80,8 @@ ParsedCommandLine parseCommandLine(std::vector<std::string> words,
     CLI::App app(description, "kpv-auto");
     app.require_subcommand(1);
     app.footer(footer);
+    // Plain words may be Linux paths under Wine ("/work/..."): never "/option" switches.
+    app.allow_windows_style_options(false);
     std::deque<Received> received; // stable addresses for CLI11's references
     std::vector<CLI::App*> subcommands;
     for (std::size_t i = 0; i < commands.size(); ++i) {

@@ -22,15 +22,16 @@ ParsedCommandLine parse(std::vector<std::string> words) {
 } // namespace
 
 TEST_CASE("options take values, flags and plain words in any order") {
-    ParsedCommandLine parsed = parse({"key", "40006", "--timeout", "2500", "--settle", "--child",
-                                      "1006", "--child", "0x3f0", "--title", "\xC3\x85ke"});
+    ParsedCommandLine parsed =
+        parse({"key", "40006", "--timeout", "2500", "--settle", "--child", "1006", "--child",
+               "0x3f0", "--title", "\xC3\x85ke", "/home/a b.lnk"});
     REQUIRE(parsed.command == 0u);
     Options& options = parsed.options;
     REQUIRE(options.ok());
     CHECK(options.timeoutMs() == 2500);
     CHECK(options.flag(L"settle"));
     CHECK_FALSE(options.flag(L"ok"));
-    CHECK(options.positional() == std::vector<std::wstring>{L"40006"});
+    CHECK(options.positional() == std::vector<std::wstring>{L"40006", L"/home/a b.lnk"});
     CHECK(options.all(L"child") == std::vector<std::wstring>{L"1006", L"0x3f0"});
     CHECK(options.text(L"title") == std::wstring(L"Åke"));
     CHECK_FALSE(options.text(L"vk"));

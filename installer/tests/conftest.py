@@ -19,8 +19,8 @@ import pytest
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "gui-tests"))
 from wine_harness import (  # noqa: E402,F401  (fixtures and hooks are found by name)
-    AutomationTool, program_from_environment, pytest_runtest_makereport, wait_until, wine_case,
-    wine_session, windows_path)
+    AutomationTool, program_from_environment, pytest_runtest_makereport, wine_case, wine_session,
+    windows_path)
 
 SETUP_CAPTION = "Kopiavakt Installation"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kopiavakt"
