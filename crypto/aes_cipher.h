@@ -1,13 +1,19 @@
 #pragma once
 // AES (FIPS 197) with 16-, 24- and 32-byte keys, and CBC decryption that removes the block
-// padding. Both round-key schedules are prepared at construction and held in wiping storage;
-// destruction wipes them and the chaining value.
+// padding. The round keys are prepared at construction and held in wiping storage; destruction
+// wipes them and the chaining value.
 //
-// Security caveat: the cipher is table driven, so its memory access pattern, and with it its
-// timing through the cache, depends on key and data. Payloads are authenticated before they
-// are decrypted (see sealed_status.h), which keeps forged ciphertexts away from it.
+// The path is chosen at construction (see crypto_paths.h) and kept for the object's life:
+// - the AES instructions when the processor has them (constant time by construction: no
+//   lookups, and the instructions' timing does not depend on their operands);
+// - otherwise a bit-sliced cipher (aes_bitsliced.h), also constant time: no table lookup and
+//   no branch depends on key or data. Its SSSE3 build is used where SSSE3 exists, a portable
+//   build elsewhere.
+// No path has a key- or data-dependent memory access pattern. Payloads are authenticated
+// before they are decrypted all the same (see sealed_status.h).
 #include "core/record_stream.h"
 #include "core/secure_buffer.h"
+#include "crypto/crypto_paths.h"
 
 #include <cstdint>
 
@@ -23,6 +29,8 @@ class AesCipher {
     // A key of 16, 24 or 32 bytes gives 10, 12 or 14 rounds. Any other length gives an object
     // that is not valid, holds no round keys, and whose every decryptCbc fails.
     explicit AesCipher(const SecureBuffer& key);
+    // The same from length bytes at key (which may sit inside a larger secure buffer).
+    AesCipher(const std::uint8_t* key, std::uint32_t length);
     ~AesCipher();
     AesCipher(const AesCipher&) = delete;
     AesCipher& operator=(const AesCipher&) = delete;
@@ -35,6 +43,9 @@ class AesCipher {
     // valid.
     void encryptBlock(std::uint8_t* block) const noexcept;
     void decryptBlock(std::uint8_t* block) const noexcept;
+    // Encrypts count consecutive 16-byte blocks in place, each on its own (ECB), several at
+    // once. Does nothing on an object that is not valid.
+    void encryptBlocks(std::uint8_t* blocks, std::uint32_t count) const noexcept;
 
     // Copies 16 bytes as the chaining value of the next decryptCbc. It is needed before every
     // decryptCbc: each one leaves the chaining value zero.
@@ -47,16 +58,23 @@ class AesCipher {
     // not a multiple of 16 bytes, p is above 16, or progress asked to cancel.
     bool decryptCbc(SecureBuffer& buffer);
 
+    // The path this object computes with.
+    crypto::AesPath path() const noexcept { return path_; }
+
   private:
-    std::uint32_t* encryptionKeys() noexcept;
-    std::uint32_t* decryptionKeys() noexcept;
-    const std::uint32_t* encryptionKeys() const noexcept;
-    const std::uint32_t* decryptionKeys() const noexcept;
+    // Decrypts count whole blocks of p in place, chaining through chain_.
+    void decryptCbcBlocks(std::uint8_t* p, std::uint32_t count) noexcept;
+    // CBC encryption of length bytes in place under iv: undoes a decryption.
+    void encryptCbc(const std::uint8_t* iv, std::uint8_t* p, std::uint32_t length) const noexcept;
+    // decryptCbc when progress is set: one block at a time, on a working copy.
+    bool decryptCbcWithProgress(SecureBuffer& buffer);
 
     std::uint8_t valid_ = 0;
+    crypto::AesPath path_ = crypto::AesPath::Hardware;
     std::uint8_t chain_[AES_BLOCK_SIZE] = {};
-    SecureBuffer encryptionKeys_; // 4 * (rounds + 1) words, FIPS 197 key expansion
-    SecureBuffer decryptionKeys_; // the same for the equivalent inverse cipher
+    // Hardware path: encryption then decryption schedule, 16 bytes per round key each.
+    // Bit-sliced paths: 128 bytes per round key, one schedule for both directions.
+    SecureBuffer roundKeys_;
     std::uint32_t rounds_ = 0;
     std::uint32_t keyLength_ = 0;
 };

@@ -5,25 +5,26 @@
 namespace kpv {
 namespace {
 
-SecureBuffer makePad(const SecureBuffer& key, std::uint8_t padByte) {
-    SecureBuffer pad = key;
-    if (pad.length() < SHA256_BLOCK_SIZE)
-        pad.appendZeros(SHA256_BLOCK_SIZE - pad.length());
+// One allocation of the block size, the key XORed into its start.
+SecureBuffer makePad(const std::uint8_t* key, std::uint32_t length, std::uint8_t padByte) {
+    SecureBuffer pad = SecureBuffer::zeros(SHA256_BLOCK_SIZE);
     std::uint8_t* p = pad.data();
     for (std::uint32_t i = 0; i < SHA256_BLOCK_SIZE; ++i)
-        p[i] = static_cast<std::uint8_t>(p[i] ^ padByte);
+        p[i] = static_cast<std::uint8_t>((i < length ? key[i] : 0) ^ padByte);
     return pad;
 }
 
 } // namespace
 
-HmacSha256::HmacSha256(const SecureBuffer& key) {
-    if (key.length() < HMAC_MIN_KEY || key.length() > HMAC_MAX_KEY) {
+HmacSha256::HmacSha256(const SecureBuffer& key) : HmacSha256(key.data(), key.length()) {}
+
+HmacSha256::HmacSha256(const std::uint8_t* key, std::uint32_t length) {
+    if (length < HMAC_MIN_KEY || length > HMAC_MAX_KEY) {
         keyRejected_ = 1;
         return;
     }
-    innerPad_ = makePad(key, 0x36);
-    outerPad_ = makePad(key, 0x5C);
+    innerPad_ = makePad(key, length, 0x36);
+    outerPad_ = makePad(key, length, 0x5C);
 }
 
 SecureBuffer HmacSha256::compute(const void* message, std::uint32_t n) {

@@ -23,6 +23,8 @@ class HmacSha256 {
 
     // The key is copied into the two pads; the caller's buffer is not kept.
     explicit HmacSha256(const SecureBuffer& key);
+    // The same from length bytes at key (which may sit inside a larger secure buffer).
+    HmacSha256(const std::uint8_t* key, std::uint32_t length);
     // The pads are SecureBuffers and are wiped with the object.
     HmacSha256(const HmacSha256&) = delete;
     HmacSha256& operator=(const HmacSha256&) = delete;

@@ -19,12 +19,13 @@ KeyBundle deriveKeyBundle(const SecureBuffer& secret) {
         return bundle;
     SecureBuffer material = SecureBuffer::zeros(KEY_BUNDLE_KEYS * BUNDLE_KEY_SIZE);
     std::uint8_t* p = material.data();
-    for (std::uint32_t i = 0; i < 4; ++i) {
+    constexpr std::uint32_t BLOCKS = KEY_BUNDLE_KEYS * BUNDLE_KEY_SIZE / AES_BLOCK_SIZE;
+    for (std::uint32_t i = 0; i < BLOCKS; ++i) {
         std::uint8_t* block = p + AES_BLOCK_SIZE * i;
         for (std::uint32_t j = 0; j < AES_BLOCK_SIZE; j += 4)
             block[j] = static_cast<std::uint8_t>(i); // the other three bytes of i are zero
-        cipher.encryptBlock(block);
     }
+    cipher.encryptBlocks(p, BLOCKS);
     bundle.material = std::move(material);
     return bundle;
 }

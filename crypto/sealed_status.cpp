@@ -9,25 +9,23 @@
 namespace kpv {
 
 bool openSealedStatus(SecureBuffer& payload, const SecureBuffer& secret, const SecureBuffer& tag) {
-    SecureBuffer encryptionKey;
-    SecureBuffer macKey;
+    // The keys are used where the bundle holds them (key n at byte 32n), without copies.
+    const KeyBundle bundle = deriveKeyBundle(secret);
+    if (bundle.material.length() != KEY_BUNDLE_KEYS * BUNDLE_KEY_SIZE)
+        return false;
+    const std::uint8_t* encryptionKey = bundle.material.data();
+    const std::uint8_t* macKey = bundle.material.data() + BUNDLE_KEY_SIZE;
     {
-        const KeyBundle bundle = deriveKeyBundle(secret);
-        if (!bundle.keyAt(0, encryptionKey) || !bundle.keyAt(1, macKey))
-            return false;
-    }
-    {
-        HmacSha256 mac(macKey);
+        HmacSha256 mac(macKey, BUNDLE_KEY_SIZE);
         if (!mac.verify(payload, tag))
             return false;
     }
-    const SecureBuffer iv = payload.slice(0, AES_BLOCK_SIZE);
-    if (iv.length() != AES_BLOCK_SIZE)
+    if (payload.length() < AES_BLOCK_SIZE)
         return false;
     // Decrypting a copy leaves the payload as it was on every failure.
     SecureBuffer ciphertext = payload.slice(AES_BLOCK_SIZE, payload.length() - AES_BLOCK_SIZE);
-    AesCipher cipher(encryptionKey);
-    cipher.setIv(iv.data());
+    AesCipher cipher(encryptionKey, BUNDLE_KEY_SIZE);
+    cipher.setIv(payload.data()); // the vector is copied into the cipher, which wipes it
     if (!cipher.decryptCbc(ciphertext))
         return false;
     payload = std::move(ciphertext);

@@ -1,6 +1,8 @@
 #include "crypto/sha256.h"
 
 #include "core/secure_memory.h"
+#include "crypto/crypto_paths.h"
+#include "crypto/sha256_hardware.h"
 
 #include <cstring>
 
@@ -83,7 +85,7 @@ sixteenRounds(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c, std::uint32_
 
 // Compresses `count` consecutive 64-byte blocks into the state. The message schedule is wiped
 // before returning.
-void compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
+void compressPortable(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
     std::uint32_t w[16];
     for (; count > 0; --count, blocks += SHA256_BLOCK_SIZE) {
         for (unsigned i = 0; i < 16; ++i)
@@ -104,6 +106,13 @@ void compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t coun
         state[7] += h;
     }
     secureWipe(w, sizeof w);
+}
+
+void compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
+    if (crypto::shaPath() == crypto::ShaPath::Hardware)
+        sha256HardwareCompress(state, blocks, count);
+    else
+        compressPortable(state, blocks, count);
 }
 
 } // namespace
