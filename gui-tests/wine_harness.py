@@ -260,8 +260,13 @@ def wine_session(wine_settings):
     fixture gives ({"out": folder, "env": {name: value}})."""
     check_own_network()
     out = pathlib.Path(wine_settings["out"]).resolve()
-    shutil.rmtree(out, ignore_errors=True)
+    # The folder is emptied only when an earlier run made it (never a build folder by mistake).
+    marker = out / ".wine-test-output"
+    if out.exists():
+        assert marker.exists() or not any(out.iterdir()), f"{out} is not a test output folder"
+        shutil.rmtree(out)
     out.mkdir(parents=True)
+    marker.touch()
     env = wine_environment()
     for name in ("LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LANGUAGE"):
         env.pop(name, None)
