@@ -1,5 +1,5 @@
 #pragma once
-// The installer commands of kpv-auto. Each takes the words after its name and returns the exit
+// The installer commands of kpv-auto. Each takes its parsed command line and returns the exit
 // code (console_win32.h); what it finds is printed one fact a line, "name value".
 #include "app/win32/unique_handle_win32.h"
 #include "gui-tests/auto/installer/console_win32.h"
