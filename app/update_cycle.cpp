@@ -2,17 +2,14 @@
 
 #include "accounts/account_list_file.h"
 #include "app/outdated_check.h"
-#include "net/frame.h"
 #include "net/server_connection.h"
 #include "status/management_act.h"
+#include "status/status_request.h"
 
 #include <memory>
 
 namespace kpv {
 namespace {
-
-// The request's count field has 16 bits; a longer list cannot be asked for in one request.
-constexpr std::uint32_t MAX_REQUEST_ACCOUNTS = 0xFFFF;
 
 // Tells the user interface that an update runs and, on every way out, that it has ended.
 class UpdateNotice {
@@ -51,12 +48,6 @@ bool refreshList(Client& client, bool automatic) {
     client.excludedIds.clear();
     client.excludedTexts.clear();
 
-    RecordStream request;
-    beginFrame(request);
-    writeMessageType(request, MSG_STATUS_REQUEST);
-    writeHeaderParam1(request, 0);
-    writeHeaderParam2(request, 1);
-
     AccountIdList ids;
     BufferList keys;
     BufferList names;
@@ -71,14 +62,7 @@ bool refreshList(Client& client, bool automatic) {
                                   MessageKind::Error);
         return true;
     }
-    request.appendU16(count);
-    writeFrameLength(request);
-
-    RecordStream idBlock;
-    for (std::uint32_t i = 0; i < count; ++i)
-        idBlock.appendU32(ids[i]);
-    request.appendBlob(idBlock.contents);
-    writeFrameLength(request);
+    const RecordStream request = buildStatusRequest(ids);
 
     if (!exchange(client, request, ids, keys, names, automatic, notice))
         client.ui.showMessage("Kunde inte skicka data till servern.", MessageKind::Error);

@@ -5,10 +5,11 @@
 ;   VERSION_QUAD  the same as four numbers, e.g. 1.0.0.0
 ;   PUBLISHER     the publisher named in Apps and in the version resource
 ;   CLIENT_EXE    the built kopiavakt.exe
+;   CHECK_EXE     the built kopiavakt-check.exe (the command-line check for monitoring systems)
 ;   ICON          the program's icon
 ;   OUTFILE       where the installer is written
 ;
-; Installs kopiavakt.exe and uninstall.exe into $LOCALAPPDATA\Programs\Kopiavakt, a Start-menu
+; Installs kopiavakt.exe, kopiavakt-check.exe and uninstall.exe into $LOCALAPPDATA\Programs\Kopiavakt, a Start-menu
 ; shortcut, optionally a shortcut in the user's Startup folder, and the Apps entry under HKCU.
 ; The user's data folder (%LOCALAPPDATA%\KPV_wd) is kept, unless the uninstaller is asked to
 ; remove it (its check box, or /REMOVEDATA in silent mode).
@@ -153,6 +154,7 @@ Section "Kopiavakt" SEC_PROGRAM
 
     SetOutPath "$INSTDIR"
     File "/oname=kopiavakt.exe" "${CLIENT_EXE}"
+    File "/oname=kopiavakt-check.exe" "${CHECK_EXE}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortCut "$SMPROGRAMS\${LINK_NAME}" "$INSTDIR\kopiavakt.exe" "" \
         "$INSTDIR\kopiavakt.exe" 0 SW_SHOWNORMAL "" "Bevakar säkerhetskopiornas status"
@@ -259,6 +261,7 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\${LINK_NAME}"
     Delete "$SMSTARTUP\${LINK_NAME}"
     Delete "$INSTDIR\kopiavakt.exe"
+    Delete "$INSTDIR\kopiavakt-check.exe"
     Delete "$INSTDIR\uninstall.exe"
     ; Not recursive: a folder the user chose may hold files of their own.
     RMDir "$INSTDIR"

@@ -130,8 +130,9 @@ class Installation:
     def expect_installed(self):
         """Files, shortcuts and the Apps entry of a complete install."""
         exe = self.install_dir / "kopiavakt.exe"
+        check = self.install_dir / "kopiavakt-check.exe"
         uninstaller = self.install_dir / "uninstall.exe"
-        assert exe.is_file() and uninstaller.is_file(), "installed files"
+        assert exe.is_file() and check.is_file() and uninstaller.is_file(), "installed files"
         assert exe.read_bytes() == self.client_exe.read_bytes(), "the installed exe differs"
         assert self.start_link.is_file(), f"missing: {self.start_link}"
         link = self.must("shortcut", self.start_link)
@@ -151,9 +152,9 @@ class Installation:
             assert entry.get(name) == wanted, name
         publisher = entry.get("Publisher", ("", ""))
         assert publisher[0] == "REG_SZ" and publisher[1], "Publisher"
-        # Estimated size in KB: the exe and the uninstaller, give or take rounding.
+        # Estimated size in KB: the exes and the uninstaller, give or take rounding.
         kb = int(entry.get("EstimatedSize", ("", "0"))[1], 0)
-        actual = (exe.stat().st_size + uninstaller.stat().st_size) // 1024
+        actual = sum(f.stat().st_size for f in (exe, check, uninstaller)) // 1024
         assert actual - 2 <= kb <= actual + 2, f"EstimatedSize {kb} KB, files {actual} KB"
 
     def expect_client_window(self, dpi, widths):

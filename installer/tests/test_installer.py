@@ -146,8 +146,9 @@ def test_portable_zip(installation):
     folder = f"Kopiavakt-{i.version}/"
     archive = zipfile.ZipFile(i.zip)
     files = sorted(n for n in archive.namelist() if not n.endswith("/"))
-    assert files == sorted(folder + n for n in ("kopiavakt.exe", "README.md", "INSTALL.md",
-                                                "LASMIG.txt")), "files of the zip"
+    assert files == sorted(folder + n for n in ("kopiavakt.exe", "kopiavakt-check.exe",
+                                                "README.md", "INSTALL.md", "LASMIG.txt")), \
+        "files of the zip"
     text = archive.read(folder + "LASMIG.txt")
     assert text.startswith(b"\xef\xbb\xbf") and b"\n" not in text.replace(b"\r\n", b""), \
         "LASMIG.txt is not UTF-8 with CRLF line ends"

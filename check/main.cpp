@@ -1,0 +1,130 @@
+// kopiavakt-check: one status request for the accounts of an account list, reported in the
+// form a monitoring system reads (the plugin convention, JSON or Prometheus metrics).
+#include "accounts/account_lists.h"
+#include "check/check_options.h"
+#include "check/check_report.h"
+#include "check/client_files.h"
+#include "check/console.h"
+#include "check/output_formats.h"
+#include "check/run_deadline.h"
+#include "check/status_query.h"
+#include "core/clock.h"
+
+#include <cstdio>
+#include <string>
+
+#ifndef KPV_SERVER_HOST
+#define KPV_SERVER_HOST "localhost"
+#endif
+#ifndef KPV_VERSION
+#define KPV_VERSION "0"
+#endif
+
+namespace {
+
+using namespace kpv;
+using namespace kpv::check;
+
+constexpr std::uint32_t SECONDS_PER_DAY = 86400;
+constexpr std::uint32_t DEFAULT_WARNING_DAYS = 3;
+
+void print(const WipingString& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+// The UNKNOWN result of a run that could not ask the server.
+int reportFailure(const CheckOptions& options, CheckReport& report, const char* reason) {
+    report.error = reason;
+    judgeReport(report);
+    print(formatReport(options.format, report));
+    return exitCodeFor(options.format, report);
+}
+
+// Fills the periods: the options, else the client's setting, else 3 days; critical at twice.
+void choosePeriods(const CheckOptions& options, const std::string& settingsPath,
+                   CheckReport& report) {
+    std::uint32_t warningDays = options.warningDays;
+    if (warningDays == 0 && !settingsPath.empty())
+        warningDays = loadWarningDaysFile(settingsPath);
+    if (warningDays == 0)
+        warningDays = DEFAULT_WARNING_DAYS;
+    const std::uint32_t criticalDays =
+        options.criticalDays != 0 ? options.criticalDays : 2 * warningDays;
+    report.warningSeconds = warningDays * SECONDS_PER_DAY;
+    report.criticalSeconds = criticalDays * SECONDS_PER_DAY;
+}
+
+int runCheck(int argc, const char* const* argv) {
+    CheckOptions options;
+    CheckReport report;
+    report.checkedAt = systemClock().now();
+    std::string optionError;
+    if (!parseCheckOptions(argc, argv, options, optionError))
+        return reportFailure(options, report, optionError.c_str());
+    if (options.help) {
+        std::fputs(checkUsage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs("kopiavakt-check " KPV_VERSION "\n", stdout);
+        return 0;
+    }
+
+    std::string accountsPath = options.accountsPath;
+    std::string settingsPath = options.settingsPath;
+    std::string folder;
+    if (accountsPath.empty()) {
+        if (!clientWorkingFolder(folder))
+            return reportFailure(options, report, "no account list: --accounts FILE is needed");
+        accountsPath = folder + "account_list.bin";
+        if (settingsPath.empty())
+            settingsPath = folder + "settings.bin";
+    }
+    choosePeriods(options, settingsPath, report);
+    if (report.criticalSeconds < report.warningSeconds)
+        return reportFailure(options, report, "--critical must not be shorter than --warning");
+
+    // The result of a run cut short, prepared now so that the watchdog only has to print it.
+    CheckReport timedOut = report;
+    timedOut.error = "no result within the timeout of ";
+    timedOut.error += std::to_string(options.timeoutSeconds).c_str();
+    timedOut.error += " s";
+    judgeReport(timedOut);
+    RunDeadline deadline(options.timeoutSeconds * 1000, formatReport(options.format, timedOut),
+                         exitCodeFor(options.format, timedOut));
+
+    AccountIdList ids;
+    BufferList keys;
+    BufferList names;
+    if (loadAccountListFile(accountsPath, ids, keys, names, report.error) &&
+        selectAccounts(options.accountIds, ids, keys, names, report.error)) {
+        QueryTarget target;
+        target.host = options.server.empty() ? KPV_SERVER_HOST : options.server;
+        target.port = options.port;
+        // The exchange gives up a little before the watchdog, so that its own reason is told.
+        const std::uint32_t limit = options.timeoutSeconds * 1000;
+        target.limitMilliseconds = limit - (limit / 10 < 1000 ? limit / 10 : 1000);
+        queryStatuses(target, ids, keys, names, report);
+    }
+    report.checkedAt = systemClock().now(); // ages as of the reply, however long it took
+    judgeReport(report);
+    const WipingString text = formatReport(options.format, report);
+    if (deadline.claimOutput())
+        print(text);
+    return exitCodeFor(options.format, report);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    useBinaryStandardOutput();
+    try {
+        return runCheck(argc, argv);
+    } catch (...) {
+        // Out of memory or a damaged list beyond what the buffers accept: still a plugin's
+        // answer.
+        std::fputs("KOPIAVAKT UNKNOWN - internal error\n", stdout);
+        return 3;
+    }
+}

@@ -1,0 +1,162 @@
+// kopiavakt-check's logic without a server: the client's outdated rule at its boundaries, the
+// escaping of each format, names and times, and the command line.
+#include "check/ansi_text.h"
+#include "check/check_options.h"
+#include "check/check_report.h"
+#include "check/output_formats.h"
+
+#include <doctest/doctest.h>
+
+#include <string>
+
+using namespace kpv;
+using namespace kpv::check;
+
+namespace {
+
+AccountResult account(std::uint32_t id, const char* ansiName, bool opened,
+                      std::uint32_t lastCopyTime) {
+    AccountResult result;
+    result.row.accountId = id;
+    result.row.name = SecureBuffer::fromCString(ansiName);
+    result.row.opened = opened;
+    result.row.lastCopyTime = opened ? lastCopyTime : 0;
+    result.row.fileCount = opened ? 12 : 0;
+    return result;
+}
+
+std::string text(const WipingString& s) {
+    return std::string(s.data(), s.size());
+}
+
+} // namespace
+
+TEST_CASE("an account is judged by the client's rule: strictly older than the period") {
+    const std::uint32_t warning = 259200;
+    const std::uint32_t critical = 518400;
+    CHECK(accountState(true, 259200, warning, critical) == CheckState::Ok);
+    CHECK(accountState(true, 259201, warning, critical) == CheckState::Warning);
+    CHECK(accountState(true, 518400, warning, critical) == CheckState::Warning);
+    CHECK(accountState(true, 518401, warning, critical) == CheckState::Critical);
+    CHECK(accountState(true, -100, warning, critical) == CheckState::Ok); // in the future
+    CHECK(accountState(false, 0, warning, critical) == CheckState::Critical);
+
+    CheckReport report;
+    report.checkedAt = 1700000000;
+    report.warningSeconds = warning;
+    report.criticalSeconds = critical;
+    report.accounts.push_back(account(1, "a", true, 1700000000 - 259201));
+    report.accounts.push_back(account(2, "b", true, 1700000000 - 10));
+    judgeReport(report);
+    CHECK(report.state == CheckState::Warning);
+    CHECK(report.accounts[0].ageSeconds == 259201);
+
+    CheckReport empty;
+    judgeReport(empty);
+    CHECK(empty.state == CheckState::Unknown);
+    CHECK(!empty.error.empty());
+
+    report.error = "no contact";
+    judgeReport(report);
+    CHECK(report.state == CheckState::Unknown);
+    CHECK(report.accounts.empty());
+}
+
+TEST_CASE("names become UTF-8 and times ISO 8601 in UTC") {
+    // a, en dash, euro sign, one undefined byte, then Swedish letters, and nothing after the 0.
+    const std::uint8_t name[] = {'a', 0x96, 0x80, 0x81, 0xE5, 0xE4, 0xF6, 0xC5, 0, 'x'};
+    CHECK(text(ansiToUtf8(SecureBuffer::ofBytes(name, sizeof name))) ==
+          "a\u2013\u20AC\uFFFD\u00E5\u00E4\u00F6\u00C5");
+    CHECK(text(isoUtcTime(0)) == "1970-01-01T00:00:00Z");
+    CHECK(text(isoUtcTime(1700000000)) == "2023-11-14T22:13:20Z");
+    CHECK(text(isoUtcTime(951825600)) == "2000-02-29T12:00:00Z");
+    CHECK(text(isoUtcTime(0xFFFFFFFF)) == "2106-02-07T06:28:15Z");
+}
+
+TEST_CASE("each format escapes what its reader would misread") {
+    CheckReport report;
+    report.checkedAt = 1700000000;
+    report.warningSeconds = 86400;
+    report.criticalSeconds = 172800;
+    report.accounts.push_back(account(7, "a\"b\\c'd=e|f", true, 1700000000 - 90000));
+    report.accounts.push_back(account(8, "", false, 0));
+    report.accounts.push_back(account(9, "Twin", true, 1700000000));
+    report.accounts.push_back(account(10, "Twin", true, 1700000100));
+    judgeReport(report);
+
+    const std::string nagios = text(formatNagios(report));
+    CHECK(nagios.rfind("KOPIAVAKT CRITICAL - 4 accounts: 1 critical, 1 warning, 2 ok | "
+                       "'a\"b\\c''d_e_f_age'=90000s;86400;172800;0 '8_age'=U;86400;172800;0 "
+                       "'Twin_9_age'=0s;86400;172800;0 'Twin_10_age'=0s;86400;172800;0\n",
+                       0) == 0);
+    CHECK(nagios.find("a\"b\\c'd=e/f (id 7): WARNING, latest copy 2023-11-13T21:13:20Z, 12 "
+                      "files\n") != std::string::npos);
+    CHECK(nagios.find(" (id 8): CRITICAL, no status") != std::string::npos);
+
+    const std::string json = text(formatJson(report));
+    CHECK(json.find("{\"id\": 7, \"name\": \"a\\\"b\\\\c'd=e|f\", \"state\": \"warning\", "
+                    "\"last_copy_time\": 1699910000, \"age_seconds\": 90000, \"file_count\": 12") !=
+          std::string::npos);
+    CHECK(json.find("\"last_copy_time\": null, \"age_seconds\": null") != std::string::npos);
+    CHECK(json.find("\"error\": null}") != std::string::npos);
+
+    const std::string metrics = text(formatPrometheus(report));
+    CHECK(
+        metrics.find("kopiavakt_backup_age_seconds{id=\"7\",name=\"a\\\"b\\\\c'd=e|f\"} 90000\n") !=
+        std::string::npos);
+    CHECK(metrics.find("kopiavakt_account_up{id=\"8\",name=\"\"} 0\n") != std::string::npos);
+    CHECK(metrics.find("kopiavakt_files{id=\"8\"") == std::string::npos);
+    CHECK(metrics.find("kopiavakt_check_success 1\n") != std::string::npos);
+    CHECK(metrics.find("kopiavakt_backup_age_seconds{id=\"10\",name=\"Twin\"} -100\n") !=
+          std::string::npos);
+
+    CHECK(exitCodeFor(OutputFormat::Nagios, report) == 2);
+    CHECK(exitCodeFor(OutputFormat::Prometheus, report) == 0);
+}
+
+TEST_CASE("the command line") {
+    const auto parse = [](std::initializer_list<const char*> args, CheckOptions& options,
+                          std::string& error) {
+        std::vector<const char*> argv{"kopiavakt-check"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return parseCheckOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+    };
+    CheckOptions options;
+    std::string error;
+    REQUIRE(parse({}, options, error));
+    CHECK(options.port == 55502);
+    CHECK(options.timeoutSeconds == 60);
+    CHECK(options.format == OutputFormat::Nagios);
+
+    CheckOptions given;
+    REQUIRE(parse({"--accounts", "a.ulf", "--port=1234", "--warning", "5", "--critical=9",
+                   "--account", "4294967295", "--account=7", "--format", "json", "--timeout", "5",
+                   "--server", "backup.example"},
+                  given, error));
+    CHECK(given.accountsPath == "a.ulf");
+    CHECK(given.port == 1234);
+    CHECK(given.warningDays == 5);
+    CHECK(given.criticalDays == 9);
+    CHECK(given.accountIds == std::vector<std::uint32_t>{4294967295u, 7});
+    CHECK(given.format == OutputFormat::Json);
+    CHECK(given.server == "backup.example");
+
+    for (const auto& bad : std::vector<std::vector<const char*>>{{"--port", "0"},
+                                                                 {"--port", "65536"},
+                                                                 {"--timeout", "-1"},
+                                                                 {"--warning", "0"},
+                                                                 {"--account", "4294967296"},
+                                                                 {"--format", "xml"},
+                                                                 {"--accounts"},
+                                                                 {"--frobnicate", "1"},
+                                                                 {"--warning", "3x"}}) {
+        CheckOptions o;
+        std::vector<const char*> argv{"kopiavakt-check"};
+        argv.insert(argv.end(), bad.begin(), bad.end());
+        CHECK_FALSE(parseCheckOptions(static_cast<int>(argv.size()), argv.data(), o, error));
+    }
+
+    CheckOptions prometheus;
+    CHECK_FALSE(parse({"--port", "x", "--format", "prometheus"}, prometheus, error));
+    CHECK(prometheus.format == OutputFormat::Prometheus); // the failure is told in that format
+}
