@@ -9,7 +9,7 @@ namespace kpv::automation {
 namespace {
 
 struct Command {
-    CommandSpec spec;
+    CommandShape shape;
     int (*run)(Options&);
 };
 
@@ -194,10 +194,10 @@ tab, CR and LF inside one value are written \t \r \n.)";
 } // namespace
 
 int runCommandLine(std::vector<std::string> words) {
-    std::vector<CommandSpec> specs;
+    std::vector<CommandShape> shapes;
     for (const Command& command : commands())
-        specs.push_back(command.spec);
-    ParsedCommandLine parsed = parseCommandLine(std::move(words), specs, DESCRIPTION, FOOTER);
+        shapes.push_back(command.shape);
+    ParsedCommandLine parsed = parseCommandLine(std::move(words), shapes, DESCRIPTION, FOOTER);
     if (!parsed.command) {
         if (parsed.exitCode == EXIT_DONE)
             out(parsed.message);

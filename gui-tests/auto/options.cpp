@@ -75,7 +75,7 @@ struct Received {
 } // namespace
 
 ParsedCommandLine parseCommandLine(std::vector<std::string> words,
-                                   const std::vector<CommandSpec>& commands,
+                                   const std::vector<CommandShape>& commands,
                                    const std::string& description, const std::string& footer) {
     CLI::App app(description, "kpv-auto");
     app.require_subcommand(1);
@@ -85,26 +85,26 @@ ParsedCommandLine parseCommandLine(std::vector<std::string> words,
     std::deque<Received> received; // stable addresses for CLI11's references
     std::vector<CLI::App*> subcommands;
     for (std::size_t i = 0; i < commands.size(); ++i) {
-        const CommandSpec& spec = commands[i];
-        CLI::App* sub = app.add_subcommand(spec.name, spec.summary);
+        const CommandShape& shape = commands[i];
+        CLI::App* sub = app.add_subcommand(shape.name, shape.summary);
         subcommands.push_back(sub);
-        if (spec.passThrough) {
+        if (shape.passThrough) {
             sub->prefix_command();
             continue;
         }
-        std::vector<std::string> values = spec.values;
+        std::vector<std::string> values = shape.values;
         values.push_back("timeout");
         for (const std::string& name : values) {
             Received& slot = received.emplace_back(Received{i, name});
             slot.option = sub->add_option("--" + name, slot.words)->allow_extra_args(false);
         }
-        for (const std::string& name : spec.flags) {
+        for (const std::string& name : shape.flags) {
             Received& slot = received.emplace_back(Received{i, name, true});
             slot.option = sub->add_flag("--" + name);
         }
-        if (!spec.words.empty()) {
+        if (!shape.words.empty()) {
             Received& slot = received.emplace_back(Received{i, ""});
-            slot.option = sub->add_option("words", slot.words)->type_name(spec.words);
+            slot.option = sub->add_option("words", slot.words)->type_name(shape.words);
         }
     }
 

@@ -13,7 +13,7 @@
 namespace kpv::automation {
 
 // What one command accepts. Every command but a pass-through one also takes --timeout MS.
-struct CommandSpec {
+struct CommandShape {
     std::string name;
     std::string summary{};             // its line in --help
     std::vector<std::string> values{}; // --NAME VALUE options, each repeatable
@@ -59,7 +59,7 @@ struct ParsedCommandLine {
 
 // Parses the words after the program name (UTF-8) against the commands; "help" is --help.
 ParsedCommandLine parseCommandLine(std::vector<std::string> words,
-                                   const std::vector<CommandSpec>& commands,
+                                   const std::vector<CommandShape>& commands,
                                    const std::string& description, const std::string& footer);
 
 } // namespace kpv::automation

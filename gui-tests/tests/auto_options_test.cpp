@@ -9,7 +9,7 @@ using namespace kpv::automation;
 
 namespace {
 
-const std::vector<CommandSpec> COMMANDS = {
+const std::vector<CommandShape> COMMANDS = {
     {"key", "press a key", {"vk", "title", "child"}, {"settle", "ok"}, "WORD"},
     {"rows", "rows", {"count"}},
     {"as-user", "run a program", {}, {}, "", true},
