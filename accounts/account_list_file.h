@@ -8,9 +8,14 @@ namespace kpv {
 
 inline constexpr const char* ACCOUNT_LIST_FILE = "account_list.bin";
 
-// Accounts invented for records that lie wholly past the end of a damaged file stop once the
-// list holds this many accounts, so a corrupt count cannot run for billions of rounds.
-inline constexpr std::uint32_t MAX_PLACEHOLDER_FILL = 65535;
+// A count the content cannot hold is a damaged file. Records that lie wholly past the end of
+// the content still load as accounts with id 0, no key and the empty name (so a list cut short
+// by a few records shows what is missing), but at most this many of them: few enough that the
+// user can remove them one by one.
+inline constexpr std::uint32_t MAX_PLACEHOLDER_FILL = 16;
+// Nor do invented accounts take a list past this length, so that even after one more add the
+// list still fits the status request (at most 65535 accounts).
+inline constexpr std::uint32_t MAX_FILLED_LIST = 65534;
 
 // Reads accounts from a loaded account-list content (cursor at 0) into three empty lists.
 void readAccountList(RecordStream& content, AccountIdList& accountIds, BufferList& accountKeys,

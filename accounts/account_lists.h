@@ -15,6 +15,8 @@ class AccountIdList {
     std::uint32_t length() const noexcept { return static_cast<std::uint32_t>(ids_.size()); }
     std::uint32_t operator[](std::uint32_t i) const;
     void append(std::uint32_t id) { ids_.push_back(id); }
+    // Room for n ids in all, so that appending up to n moves nothing.
+    void reserve(std::uint32_t n) { ids_.reserve(n); }
     void clear() noexcept;
     void assignFrom(const AccountIdList& other) { ids_ = other.ids_; }
     void removeAt(std::uint32_t i);
@@ -40,6 +42,8 @@ class BufferList {
     const SecureBuffer& operator[](std::uint32_t i) const;
     void appendCopy(const SecureBuffer& buffer) { items_.push_back(buffer); }
     void append(SecureBuffer&& buffer) { items_.push_back(std::move(buffer)); }
+    // Room for n elements in all, so that appending up to n moves nothing.
+    void reserve(std::uint32_t n) { items_.reserve(n); }
     SecureBuffer copyAt(std::uint32_t i) const { return (*this)[i]; }
     // Replaces element i; the old bytes are wiped.
     void replaceAt(std::uint32_t i, SecureBuffer buffer);

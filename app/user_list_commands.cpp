@@ -26,7 +26,7 @@ void exportUserList(Client& client) {
     if (!client.ui.chooseUserListToSave(path, "Användarlista.ulf"))
         return;
     RecordStream list;
-    if (!loadDataFile(ACCOUNT_LIST_FILE, list) || !saveDataFileDurably(path.text(), list))
+    if (!loadDataFile(ACCOUNT_LIST_FILE, list) || !saveDataFile(path.text(), list))
         client.ui.showMessage(LIST_ERROR, MessageKind::Error);
 }
 
@@ -40,7 +40,7 @@ void importUserList(Client& client) {
         return;
     // The list is replaced only after the chosen file was read whole, and never left short.
     RecordStream list;
-    if (!loadDataFile(path.text(), list) || !saveDataFileDurably(ACCOUNT_LIST_FILE, list)) {
+    if (!loadDataFile(path.text(), list) || !saveDataFile(ACCOUNT_LIST_FILE, list)) {
         client.ui.showMessage(LIST_ERROR, MessageKind::Error);
         return;
     }

@@ -105,52 +105,50 @@ bool RecordStream::serveProgress(std::uint32_t chunk) {
     return true;
 }
 
-bool RecordStream::save(std::FILE* file) {
+bool RecordStream::save(FileHandle& file) {
     std::uint8_t header[4];
     const std::uint32_t total = contents.length();
     putLittleEndian(header, total, 4);
-    std::fwrite(header, 1, sizeof header, file);
-    for (std::uint32_t offset = 0; offset < total;) {
+    // A lost length would leave a file that loads as empty, so it is tested like any chunk.
+    bool written = file.write(header, sizeof header);
+    for (std::uint32_t offset = 0; written && offset < total;) {
         const std::uint32_t chunk = chunkAt(offset, total);
-        if (std::fwrite(contents.data() + offset, 1, chunk, file) != chunk) {
-            std::fclose(file);
-            writeFailed = 1;
-            return false;
-        }
-        if (!serveProgress(chunk)) {
-            std::fclose(file);
+        written = file.write(contents.data() + offset, chunk);
+        if (written && !serveProgress(chunk)) {
+            (void)file.close();
             return false;
         }
         offset += chunk;
     }
-    // Buffered bytes can still fail to reach the file when it is closed.
-    if (std::fclose(file) != 0) {
+    // Bytes still on their way to the disk can fail to reach it when the file is closed.
+    if (!file.close() || !written) {
         writeFailed = 1;
         return false;
     }
     return true;
 }
 
-bool RecordStream::load(std::FILE* file) {
+bool RecordStream::load(FileHandle& file) {
     std::uint8_t header[4] = {0, 0, 0, 0};
-    (void)std::fread(header, 1, sizeof header, file); // a short file gives a shorter length
+    (void)file.read(header, sizeof header); // a short file gives a shorter length
     const std::uint32_t total = getLittleEndian(header, 4);
     if (total > MAX_FILE_CONTENT) {
-        std::fclose(file);
+        (void)file.close();
         return false;
     }
     SecureBuffer incoming;
     for (std::uint32_t offset = 0; offset < total;) {
         const std::uint32_t chunk = chunkAt(offset, total);
         incoming.appendZeros(chunk);
-        const std::size_t got = std::fread(incoming.data() + offset, 1, chunk, file);
-        if (got != chunk || !serveProgress(chunk)) {
-            std::fclose(file);
+        // A growth the error hook absorbed leaves no room to read into.
+        if (incoming.length() != offset + chunk ||
+            file.read(incoming.data() + offset, chunk) != chunk || !serveProgress(chunk)) {
+            (void)file.close();
             return false; // incoming wipes itself
         }
         offset += chunk;
     }
-    std::fclose(file);
+    (void)file.close();
     contents = std::move(incoming);
     cursor = 0;
     return true;

@@ -6,10 +6,10 @@
 // Reads past the end yield 0 or an empty blob and still advance the cursor; the caller checks
 // the values or compares the cursor with the length once. The cursor saturates at 2^32 - 1
 // instead of wrapping, so a huge declared blob length can never bring reads back to the front.
+#include "core/file_handle.h"
 #include "core/secure_buffer.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <utility>
 
 namespace kpv {
@@ -54,14 +54,16 @@ class RecordStream {
     // or past the end comes back empty with the cursor left before its count.
     SecureBuffer readBlob();
 
-    // Writes the envelope to a file opened "wb" and closes it on every path. False when a
-    // chunk was not written whole (writeFailed becomes 1) or progress asked to cancel.
-    bool save(std::FILE* file);
-    // Replaces the contents from a file opened "rb" and closes it on every path. False, with
-    // contents and cursor unchanged, when the declared length is above MAX_FILE_CONTENT, the
-    // file is shorter than declared, or progress asked to cancel. Memory grows with the bytes
-    // actually read, never with a declared length alone.
-    bool load(std::FILE* file);
+    // Writes the envelope to a file opened for writing and closes it on every path. False when
+    // the length or a chunk was not written whole or the close failed (writeFailed becomes 1),
+    // or progress asked to cancel. The bytes go from the contents straight to the file.
+    bool save(FileHandle& file);
+    // Replaces the contents from a file opened for reading and closes it on every path. False,
+    // with contents and cursor unchanged, when the declared length is above MAX_FILE_CONTENT,
+    // the file is shorter than declared, or progress asked to cancel. Memory grows with the
+    // bytes actually read, never with a declared length alone, and the bytes are read straight
+    // into wiping storage.
+    bool load(FileHandle& file);
 
   private:
     void advance(std::uint32_t n) noexcept;

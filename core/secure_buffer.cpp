@@ -297,9 +297,12 @@ void SecureBuffer::makePrintable() {
     }
     if (bytes_[length_ - 1] != 0) {
         std::uint32_t total = 0;
-        if (!grownLength(1, OVERFLOW_EXTEND_ZEROS, total))
-            return;
-        resize(total);
+        if (grownLength(1, OVERFLOW_EXTEND_ZEROS, total))
+            resize(total);
+        // When the hook absorbed the growth, the last byte gives way to the zero byte, so the
+        // result is still a text and nothing is written past the block.
+        if (bytes_[length_ - 1] != 0)
+            bytes_[length_ - 1] = 0;
     }
     for (std::uint32_t i = 0; i + 1 < length_; ++i)
         if (bytes_[i] < 0x20 || bytes_[i] == 0x7F)

@@ -95,7 +95,11 @@ class SecureBuffer {
     // Exactly one byte of value 0: the empty text.
     void setEmptyText();
     // In place: a zero-terminated text in which bytes below 0x20 and 0x7F before the final
-    // zero byte become spaces. Bytes from 0x80 up (code-page letters) are kept.
+    // zero byte become spaces. Bytes from 0x80 up (code-page letters) are kept. Should the
+    // zero byte not fit (a growth the hook absorbed), it takes the place of the last byte.
+    //
+    // Growing calls (resize, appendZeros, append) leave the buffer unchanged when the hook
+    // absorbs a failure: callers that write into the grown part test the length first.
     void makePrintable();
     SecureBuffer printableCopy() const;
 

@@ -7,6 +7,7 @@ namespace kpv {
 namespace {
 ReleaseObserver releaseObserver = nullptr;
 unsigned allocationsToFail = 0;
+unsigned allocationsBeforeFailing = 0;
 std::size_t liveBytes = 0;
 std::size_t peakBytes = 0;
 } // namespace
@@ -24,8 +25,12 @@ void* secureMalloc(std::size_t n) noexcept {
     if (n == 0)
         return nullptr;
     if (allocationsToFail > 0) {
-        --allocationsToFail;
-        return nullptr;
+        if (allocationsBeforeFailing > 0) {
+            --allocationsBeforeFailing;
+        } else {
+            --allocationsToFail;
+            return nullptr;
+        }
     }
     void* block = std::malloc(n);
     if (block != nullptr) {
@@ -58,8 +63,9 @@ void resetSecureHeapPeak() noexcept {
     peakBytes = liveBytes;
 }
 
-void failNextAllocations(unsigned count) noexcept {
+void failNextAllocations(unsigned count, unsigned after) noexcept {
     allocationsToFail = count;
+    allocationsBeforeFailing = after;
 }
 
 } // namespace kpv

@@ -27,7 +27,8 @@ struct SecureHeapUsage {
 SecureHeapUsage secureHeapUsage() noexcept;
 void resetSecureHeapPeak() noexcept;
 
-// Test seam: the next `count` calls of secureMalloc fail as if the heap were exhausted.
-void failNextAllocations(unsigned count) noexcept;
+// Test seam: after `after` more calls that succeed, the next `count` calls of secureMalloc
+// fail as if the heap were exhausted.
+void failNextAllocations(unsigned count, unsigned after = 0) noexcept;
 
 } // namespace kpv

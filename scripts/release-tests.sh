@@ -10,7 +10,7 @@
 # No network: no time-stamp server. Files in build/release-tests (or KPV_RELEASE_TESTS_OUT).
 # Prints one line per check and exits 1 when any failed, 2 when a release could not be built.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
 out=$(realpath -m "${KPV_RELEASE_TESTS_OUT:-build/release-tests}")
 rm -rf "$out"
 mkdir -p "$out/tmp" "$out/tmp-in-a-longer-folder" "$out/cert"
@@ -66,7 +66,7 @@ password=throw-away-$RANDOM$RANDOM
     exit 2
 }
 KPV_SIGN_PASSWORD=$password release signed "$out/tmp" --sign "$out/cert/cert.pfx"
-unpack signed && unpack first || fail "signed: cannot unpack the releases"
+{ unpack signed && unpack first; } || fail "signed: cannot unpack the releases"
 signed_ok=1
 # Every exe: the installer, and the uninstaller and programs packed in the installer and zip.
 signed_files=("$out/signed"/*-setup.exe)
@@ -82,9 +82,9 @@ cmp -s "$out/signed/unpacked/setup/kopiavakt.exe" "$out/signed/unpacked/zip"/*/k
     fail "signed: the installer and the zip hold different exes"
     signed_ok=0
 }
-osslsigncode remove-signature -in "$out/signed/unpacked/setup/kopiavakt.exe" \
+{ osslsigncode remove-signature -in "$out/signed/unpacked/setup/kopiavakt.exe" \
     -out "$out/signed/unsigned.exe" >/dev/null 2>&1 &&
-    cmp -s "$out/signed/unsigned.exe" "$out/first/unpacked/setup/kopiavakt.exe" || {
+    cmp -s "$out/signed/unsigned.exe" "$out/first/unpacked/setup/kopiavakt.exe"; } || {
     fail "signed: the signed exe without its signature differs from the unsigned build's"
     signed_ok=0
 }
@@ -95,9 +95,9 @@ exe=$out/first/unpacked/setup/kopiavakt.exe
 cp "$exe" "$out/cert/by-file.exe"
 cp "$exe" "$out/cert/wrong.exe"
 printf 'wrong\n' >"$out/cert/wrong-password"
-KPV_SIGN_CERT=$out/cert/cert.pfx KPV_SIGN_PASSWORD_FILE=$out/cert/password \
+{ KPV_SIGN_CERT=$out/cert/cert.pfx KPV_SIGN_PASSWORD_FILE=$out/cert/password \
     scripts/sign-file.sh "$out/cert/by-file.exe" >"$out/cert/by-file.log" 2>&1 &&
-    verify "$out/cert/by-file.exe" || fail "signed: signing with a password file: $(cat "$out/cert/by-file.log")"
+    verify "$out/cert/by-file.exe"; } || fail "signed: signing with a password file: $(cat "$out/cert/by-file.log")"
 if KPV_SIGN_CERT=$out/cert/cert.pfx KPV_SIGN_PASSWORD_FILE=$out/cert/wrong-password \
     scripts/sign-file.sh "$out/cert/wrong.exe" >"$out/cert/wrong.log" 2>&1; then
     fail "signed: a wrong password signed"

@@ -21,7 +21,6 @@
 # reproducible (a signature holds its own time); its unsigned twin is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 
 out=build/release
 if [ $# -gt 0 ] && [[ $1 != -* ]]; then
@@ -36,7 +35,10 @@ while [ $# -gt 0 ]; do
         [ $# -ge 2 ] || { echo "release: $1 needs a value" >&2; exit 2; }
         case $1 in
         --sign) sign_cert=$(realpath "$2") ;;
-        --password-file) export KPV_SIGN_PASSWORD_FILE=$(realpath "$2") ;;
+        --password-file)
+            KPV_SIGN_PASSWORD_FILE=$(realpath "$2")
+            export KPV_SIGN_PASSWORD_FILE
+            ;;
         --timestamp) export KPV_SIGN_TIMESTAMP_URL=$2 ;;
         esac
         shift 2

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target in a folder for a bounded time, two at a time, each over a copy
-# of its seed corpus (fuzz/corpus/<name>/), so the repository's corpus stays as committed.
+# Runs libFuzzer targets for a bounded time (SECONDS, or FUZZ_SECONDS, default 20), each over a
+# copy of its seed corpus (fuzz/corpus/<name>/), so the repository's corpus stays as committed.
+# TARGET is one target's executable or a folder of *_fuzz targets, run two at a time.
+# Usage: run-fuzzers.sh TARGET [SECONDS]   (ctest -L fuzz runs one entry per target)
 set -euo pipefail
-dir=$1
-seconds=${2:-20}
+target=$1
+seconds=${2:-${FUZZ_SECONDS:-20}}
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -12,7 +14,7 @@ run_one() {
   local exe=$1 name
   name=$(basename "$exe")
   mkdir -p "$work/$name"
-  [ -d "$root/fuzz/corpus/$name" ] && cp -r "$root/fuzz/corpus/$name/." "$work/$name/"
+  if [ -d "$root/fuzz/corpus/$name" ]; then cp -r "$root/fuzz/corpus/$name/." "$work/$name/"; fi
   if "$exe" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 -print_final_stats=0 \
       -artifact_prefix="$work/$name-" "$work/$name" >"$work/$name.log" 2>&1; then
     echo "fuzz $name: clean after ${seconds}s ($(grep -c '' "$work/$name.log") log lines)"
@@ -21,9 +23,13 @@ run_one() {
   fi
 }
 
+if [ -f "$target" ]; then
+  run_one "$target"
+  exit
+fi
 pids=()
 status=0
-for exe in "$dir"/*_fuzz; do
+for exe in "$target"/*_fuzz; do
   [ -x "$exe" ] || continue
   run_one "$exe" & pids+=($!)
   if ((${#pids[@]} == 2)); then

@@ -35,6 +35,7 @@ run=$root/build/run
 screenshot=${KPV_SCREENSHOT:-$root/build/screenshot.png}
 mkdir -p "$run"
 
+# shellcheck source=scripts/wine-session.sh
 . scripts/wine-session.sh
 wine_session_environment
 export WINEPREFIX=$root/build/run-prefix

@@ -9,7 +9,8 @@ packages=(
   g++-mingw-w64-x86-64 wine wine64
   xvfb xdotool imagemagick nsis zip osslsigncode 7zip
   libmagickcore-6.q16-6-extra
-  python3 python3-prometheus-client procps
+  python3 python3-pytest python3-pytest-timeout python3-prometheus-client procps
+  shellcheck libcli11-dev
   iproute2 locales util-linux
 )
 

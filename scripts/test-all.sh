@@ -1,56 +1,57 @@
 #!/usr/bin/env bash
-# Everything CI checks, in one command: installs what is missing, then builds and tests every
-# preset (native, sanitizers, Windows under Wine), runs each fuzz target for a bounded time and
-# prints the benchmark summaries.
+# Everything CI checks, in one command: installs what is missing, checks formatting and the
+# scripts, then builds and tests every preset (native, sanitizers, Windows under Wine), runs
+# each fuzz target for a bounded time, the benchmarks (their summary lines end that section),
+# the GUI and installer tests under Xvfb and Wine, and the release tests. Every stage runs;
+# any failure stops the run with a non-zero exit code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 bash scripts/setup.sh
 
-FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+export FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 export KPV_WINEPREFIX=${KPV_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all
 
 step() { printf '\n=== %s ===\n' "$*"; }
 
+build() { # preset
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j 2
+}
+
 step "format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 echo "every C++ file is formatted"
 
+step "shellcheck"
+git ls-files '*.sh' .ci/run | xargs shellcheck
+echo "every script is clean"
+
 for preset in native asan windows; do
   step "build $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j 2
+  build "$preset"
   step "test $preset"
   ctest --preset "$preset"
 done
 
 step "fuzz (${FUZZ_SECONDS}s per target)"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j 2
-bash scripts/run-fuzzers.sh build/fuzz/fuzz "$FUZZ_SECONDS"
+build fuzz
+ctest --preset fuzz
 
-if [ -d bench ] && [ -f bench/CMakeLists.txt ]; then
-  step "benchmarks"
-  cmake --preset bench >/dev/null
-  cmake --build --preset bench -j 2
-  bash scripts/run-benchmarks.sh build/bench/bench
-fi
+step "benchmarks"
+build bench
+ctest --preset bench
 
-if [ -x scripts/gui-tests.sh ]; then
-  step "GUI tests of the real exe under Xvfb and Wine"
-  bash scripts/gui-tests.sh
-fi
+step "GUI tests of the real exe under Xvfb and Wine"
+ctest --preset gui
 
-if [ -x scripts/installer-tests.sh ]; then
-  step "installer, uninstaller and portable zip under Xvfb and Wine"
-  bash scripts/installer-tests.sh
-fi
+step "installer, uninstaller and portable zip under Xvfb and Wine"
+build windows-release
+ctest --preset installer
 
-if [ -x scripts/release-tests.sh ]; then
-  step "release: reproducible builds and signing"
-  bash scripts/release-tests.sh
-fi
+step "release: reproducible builds and signing"
+bash scripts/release-tests.sh
 
 step "all checks passed"

@@ -13,6 +13,7 @@ if [ ! -e "$ready" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
+        # shellcheck source=scripts/wine-session.sh
         . "$(dirname "$0")/wine-session.sh"
         [ -e "$ready" ] || { make_template_prefix "$WINEPREFIX" "$WINEPREFIX.log" && touch "$ready"; }
     ) 9>"$WINEPREFIX.lock"

@@ -14,7 +14,7 @@ WindowQuery dialogWith(std::vector<int> children) {
 } // namespace
 
 WindowQuery mainWindowQuery() {
-    WindowQuery query = dialogWith({LIST_VIEW_ID});
+    WindowQuery query = dialogWith({IDC_ACCOUNT_LIST});
     query.title = L"Kopiavakt";
     query.visibleOnly = false;
     return query;
@@ -23,24 +23,24 @@ WindowQuery mainWindowQuery() {
 WindowQuery messageBoxQuery() {
     WindowQuery query = dialogWith({});
     query.title = L"Kopiavakt";
-    query.forbiddenChildren = {LIST_VIEW_ID, ABOUT_OK_ID};
+    query.forbiddenChildren = {IDC_ACCOUNT_LIST, IDC_ABOUT_OK};
     return query;
 }
 
 WindowQuery nameDialogQuery() {
-    return dialogWith({NAME_EDIT_ID, NAME_OK_ID, NAME_CANCEL_ID});
+    return dialogWith({IDC_NAME_EDIT, IDC_NAME_OK, IDC_NAME_CANCEL});
 }
 
 WindowQuery settingsDialogQuery() {
-    return dialogWith({SETTINGS_PERIOD_ID, SETTINGS_OK_ID, SETTINGS_CANCEL_ID});
+    return dialogWith({IDC_SETTINGS_PERIOD, IDC_SETTINGS_OK, IDC_SETTINGS_CANCEL});
 }
 
 WindowQuery excludedDialogQuery() {
-    return dialogWith({EXCLUDED_TEXT_ID, EXCLUDED_CLOSE_ID});
+    return dialogWith({IDC_EXCLUDED_TEXT, IDC_EXCLUDED_CLOSE});
 }
 
 WindowQuery aboutDialogQuery() {
-    WindowQuery query = dialogWith({ABOUT_OK_ID});
+    WindowQuery query = dialogWith({IDC_ABOUT_OK});
     query.title = L"Kopiavakt";
     return query;
 }

@@ -2,20 +2,11 @@
 // How the client's windows are recognised: by class, caption and the control ids they hold,
 // never by position. Captions that hold å, ä or ö are not needed to find a window, so the
 // queries work whatever the ANSI code page of the running system.
+#include "app/win32/resource_ids.h"
 #include "gui-tests/auto/windows.h"
 
 namespace kpv::automation {
 
-constexpr int LIST_VIEW_ID = 1002;
-constexpr int NAME_EDIT_ID = 1006;
-constexpr int NAME_CANCEL_ID = 1007;
-constexpr int NAME_OK_ID = 1008;
-constexpr int ABOUT_OK_ID = 1009;
-constexpr int EXCLUDED_CLOSE_ID = 1010;
-constexpr int EXCLUDED_TEXT_ID = 1011;
-constexpr int SETTINGS_OK_ID = 1012;
-constexpr int SETTINGS_CANCEL_ID = 1013;
-constexpr int SETTINGS_PERIOD_ID = 1014;
 constexpr int FILE_NAME_COMBO_ID = 0x47C; // Wine's file dialog: ComboBoxEx32 > ComboBox > Edit
 constexpr int FILE_NAME_EDIT_ID = 0x480;  // the same field in the older layout
 

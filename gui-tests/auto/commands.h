@@ -14,10 +14,8 @@ constexpr int EXIT_USAGE = 2;
 constexpr int EXIT_FAILED = 3;
 constexpr int EXIT_HIDDEN = 4;
 
-// Runs the named command with the words that followed it.
-int runCommand(const std::wstring& name, const std::vector<std::wstring>& words);
-
-// The command summary printed for "help" and after a usage error.
-const char* usageText();
+// Parses the words after the program name (UTF-8) and runs the command they name; prints the
+// help for --help (or "help") and the reason for a bad command line.
+int runCommandLine(std::vector<std::string> words);
 
 } // namespace kpv::automation

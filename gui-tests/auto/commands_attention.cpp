@@ -190,7 +190,7 @@ int commandRowColour(Options& options) {
     HWND window = mainWindow(Deadline(timeout));
     if (window == nullptr)
         return EXIT_TIMED_OUT;
-    HWND list = findDescendant(window, LIST_VIEW_ID);
+    HWND list = findDescendant(window, IDC_ACCOUNT_LIST);
     const auto rows = readRows(list);
     if (!rows)
         return fail(EXIT_FAILED, "could not read the rows");

@@ -199,7 +199,7 @@ int commandNameDialog(Options& options) {
     HWND dialog = waitForWindow(nameDialogQuery(), deadline);
     if (dialog == nullptr)
         return fail(EXIT_TIMED_OUT, "no name dialog appeared");
-    HWND edit = GetDlgItem(dialog, NAME_EDIT_ID);
+    HWND edit = GetDlgItem(dialog, IDC_NAME_EDIT);
     printLine(windowText(dialog));
     printLine(windowText(edit));
     if (newText) {
@@ -208,7 +208,7 @@ int commandNameDialog(Options& options) {
         if (windowText(edit) != *newText)
             return fail(EXIT_FAILED, "the name field does not hold the text given");
     }
-    return finish(options, dialog, NAME_OK_ID, NAME_CANCEL_ID, deadline);
+    return finish(options, dialog, IDC_NAME_OK, IDC_NAME_CANCEL, deadline);
 }
 
 int commandFileDialog(Options& options) {
@@ -313,7 +313,7 @@ int commandSettings(Options& options) {
         dialog = waitForWindow(settingsDialogQuery(), deadline);
         if (dialog == nullptr)
             return fail(EXIT_TIMED_OUT, "no settings dialog appeared");
-        periods = readPeriods(GetDlgItem(dialog, SETTINGS_PERIOD_ID), 2000);
+        periods = readPeriods(GetDlgItem(dialog, IDC_SETTINGS_PERIOD), 2000);
         if (!periods && deadline.passed())
             return fail(EXIT_TIMED_OUT, "the period list did not answer");
         if (!periods)
@@ -332,12 +332,12 @@ int commandSettings(Options& options) {
         if (!wanted)
             return fail(EXIT_FAILED, "no item has that number of days");
         DWORD_PTR result = 0;
-        if (!SendMessageTimeoutW(GetDlgItem(dialog, SETTINGS_PERIOD_ID), CB_SETCURSEL, *wanted, 0,
+        if (!SendMessageTimeoutW(GetDlgItem(dialog, IDC_SETTINGS_PERIOD), CB_SETCURSEL, *wanted, 0,
                                  SMTO_ABORTIFHUNG, timeout, &result) ||
             result != *wanted)
             return fail(EXIT_FAILED, "could not select the item");
     }
-    return finish(options, dialog, SETTINGS_OK_ID, SETTINGS_CANCEL_ID, deadline);
+    return finish(options, dialog, IDC_SETTINGS_OK, IDC_SETTINGS_CANCEL, deadline);
 }
 
 int commandExcluded(Options& options) {
@@ -349,8 +349,8 @@ int commandExcluded(Options& options) {
     if (dialog == nullptr)
         return fail(EXIT_TIMED_OUT, "no excluded-files dialog appeared");
     printLine(windowText(dialog));
-    printLine(windowText(GetDlgItem(dialog, EXCLUDED_TEXT_ID)));
-    return finish(options, dialog, EXCLUDED_CLOSE_ID, EXCLUDED_CLOSE_ID, deadline);
+    printLine(windowText(GetDlgItem(dialog, IDC_EXCLUDED_TEXT)));
+    return finish(options, dialog, IDC_EXCLUDED_CLOSE, IDC_EXCLUDED_CLOSE, deadline);
 }
 
 int commandAbout(Options& options) {
@@ -363,7 +363,7 @@ int commandAbout(Options& options) {
         return fail(EXIT_TIMED_OUT, "no about dialog appeared");
     for (HWND child : descendants(dialog))
         printLine(windowText(child));
-    return finish(options, dialog, ABOUT_OK_ID, ABOUT_OK_ID, deadline);
+    return finish(options, dialog, IDC_ABOUT_OK, IDC_ABOUT_OK, deadline);
 }
 
 } // namespace kpv::automation

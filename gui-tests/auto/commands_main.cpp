@@ -12,7 +12,6 @@ namespace kpv::automation {
 
 namespace {
 
-constexpr UINT TRAY_CALLBACK = 1084; // WM_USER + 60
 constexpr UINT_PTR TIMER_ID = 1;
 
 std::string rowLine(const ListRow& row) {
@@ -33,7 +32,7 @@ bool anyColumnContains(const std::vector<ListRow>& rows, const std::wstring& nee
 }
 
 HWND listOf(HWND window) {
-    return findDescendant(window, LIST_VIEW_ID);
+    return findDescendant(window, IDC_ACCOUNT_LIST);
 }
 
 int postToMain(Options& options, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -230,7 +229,7 @@ int commandTray(Options& options) {
         mouse = static_cast<LPARAM>(*value);
     else
         return fail(EXIT_USAGE, "unknown mouse message");
-    return postToMain(options, TRAY_CALLBACK, 0, mouse);
+    return postToMain(options, KPV_TRAY_CALLBACK, 0, mouse);
 }
 
 int commandSettle(Options& options) {
@@ -325,7 +324,7 @@ int commandTexts(Options& options) {
         else
             printMenu(menu, "");
     }
-    if (HWND list = findDescendant(window, LIST_VIEW_ID)) {
+    if (HWND list = findDescendant(window, IDC_ACCOUNT_LIST)) {
         if (const auto headers = readHeaders(list))
             for (const std::wstring& header : *headers)
                 out("header\t" + toUtf8(header) + "\n");

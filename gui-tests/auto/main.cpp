@@ -1,5 +1,6 @@
-// kpv-auto: a small console tool that finds the client's windows from another process and
-// reads or drives them, for the GUI tests under Wine and by hand on Windows.
+// kpv-auto: a small console tool that finds the client's and its installer's windows from
+// another process and reads or drives them, for the GUI and installer tests under Wine and by
+// hand on Windows.
 #include "gui-tests/auto/commands.h"
 #include "gui-tests/auto/text.h"
 
@@ -13,14 +14,9 @@ int main() {
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     if (argv == nullptr)
         return EXIT_USAGE;
-    std::vector<std::wstring> words;
-    for (int i = 2; i < count; ++i)
-        words.emplace_back(argv[i]);
-    const std::wstring command = count >= 2 ? argv[1] : L"help";
+    std::vector<std::string> words;
+    for (int i = 1; i < count; ++i)
+        words.push_back(toUtf8(argv[i]));
     LocalFree(argv);
-    if (command == L"help" || command == L"--help") {
-        out(usageText());
-        return count >= 2 ? EXIT_DONE : EXIT_USAGE;
-    }
-    return runCommand(command, words);
+    return runCommandLine(std::move(words));
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The command line of the automation tool: a command word, then "--name value" options and
-// "--flag" switches in any order. Values arrive as UTF-16 from the system's command line.
+// The command line of the automation tool: a command word, then its "--name value" options,
+// "--flag" switches and plain words, in any order. CLI11 parses it against each command's
+// declared options (and answers --help); values keep the UTF-16 of the system's command line.
 #include <windows.h>
 
 #include <cstdint>
@@ -11,10 +12,23 @@
 
 namespace kpv::automation {
 
+// What one command accepts. Every command but a pass-through one also takes --timeout MS.
+struct CommandShape {
+    std::string name;
+    std::string summary{};             // its line in --help
+    std::vector<std::string> values{}; // --NAME VALUE options, each repeatable
+    std::vector<std::string> flags{};  // --NAME switches
+    std::string words{};               // what its plain words are ("" when it takes none)
+    bool passThrough = false;          // every word after the command is its own (as-user)
+};
+
 class Options {
   public:
-    // words: everything after the command word. flagNames: options that take no value.
-    Options(const std::vector<std::wstring>& words, const std::vector<std::wstring>& flagNames);
+    Options() = default;
+
+    void addValue(const std::wstring& name, const std::wstring& value);
+    void addFlag(const std::wstring& name);
+    void addWord(const std::wstring& word);
 
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
@@ -26,8 +40,8 @@ class Options {
     std::optional<std::int64_t> number(const std::wstring& name);
     const std::vector<std::wstring>& positional() const { return positional_; }
 
-    // --timeout in milliseconds, 10000 when not given.
-    DWORD timeoutMs();
+    // --timeout in milliseconds, fallback when not given.
+    DWORD timeoutMs(DWORD fallback = 10000);
 
   private:
     std::multimap<std::wstring, std::wstring> values_;
@@ -35,5 +49,17 @@ class Options {
     std::vector<std::wstring> positional_;
     std::string error_;
 };
+
+struct ParsedCommandLine {
+    std::optional<std::size_t> command; // index of the command to run; nothing: just exit
+    Options options;
+    int exitCode = 0;    // without a command: 0 after --help, 2 after a usage error
+    std::string message; // the help text or the usage error, to print
+};
+
+// Parses the words after the program name (UTF-8) against the commands; "help" is --help.
+ParsedCommandLine parseCommandLine(std::vector<std::string> words,
+                                   const std::vector<CommandShape>& commands,
+                                   const std::string& description, const std::string& footer);
 
 } // namespace kpv::automation

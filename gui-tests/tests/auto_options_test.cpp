@@ -1,4 +1,5 @@
-// The command-line and text helpers of kpv-auto: what the GUI cases' arguments turn into.
+// The command-line and text helpers of kpv-auto: what the GUI and installer cases' arguments
+// turn into.
 #include "gui-tests/auto/options.h"
 #include "gui-tests/auto/text.h"
 
@@ -6,34 +7,73 @@
 
 using namespace kpv::automation;
 
-TEST_CASE("options take values, flags and positional words in any order") {
-    Options options({L"40006", L"--timeout", L"2500", L"--settle", L"--child", L"1006", L"--child",
-                     L"0x3f0", L"--text", L"Åke"},
-                    {L"settle", L"ok"});
+namespace {
+
+const std::vector<CommandShape> COMMANDS = {
+    {"key", "press a key", {"vk", "title", "child"}, {"settle", "ok"}, "WORD"},
+    {"rows", "rows", {"count"}},
+    {"as-user", "run a program", {}, {}, "", true},
+};
+
+ParsedCommandLine parse(std::vector<std::string> words) {
+    return parseCommandLine(std::move(words), COMMANDS, "test", "");
+}
+
+} // namespace
+
+TEST_CASE("options take values, flags and plain words in any order") {
+    ParsedCommandLine parsed =
+        parse({"key", "40006", "--timeout", "2500", "--settle", "--child", "1006", "--child",
+               "0x3f0", "--title", "\xC3\x85ke", "/home/a b.lnk"});
+    REQUIRE(parsed.command == 0u);
+    Options& options = parsed.options;
     REQUIRE(options.ok());
     CHECK(options.timeoutMs() == 2500);
     CHECK(options.flag(L"settle"));
     CHECK_FALSE(options.flag(L"ok"));
-    CHECK(options.positional() == std::vector<std::wstring>{L"40006"});
+    CHECK(options.positional() == std::vector<std::wstring>{L"40006", L"/home/a b.lnk"});
     CHECK(options.all(L"child") == std::vector<std::wstring>{L"1006", L"0x3f0"});
-    CHECK(options.text(L"text") == std::wstring(L"Åke"));
-    CHECK_FALSE(options.text(L"title"));
+    CHECK(options.text(L"title") == std::wstring(L"Åke"));
+    CHECK_FALSE(options.text(L"vk"));
+
+    // A pass-through command keeps every word, switches of its own included.
+    ParsedCommandLine asUser = parse({"as-user", "Z:\\setup.exe", "/S", "--timeout", "5"});
+    REQUIRE(asUser.command == 2u);
+    CHECK(asUser.options.positional() ==
+          std::vector<std::wstring>{L"Z:\\setup.exe", L"/S", L"--timeout", L"5"});
 }
 
-TEST_CASE("bad option values are reported, not guessed") {
-    Options missing({L"--path"}, {});
-    CHECK_FALSE(missing.ok());
+TEST_CASE("bad command lines are reported, not guessed; --help answers") {
+    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+             {"key", "--vk"}, {"rows", "--unknown", "1"}, {"rows", "7"}, {"nothing"}, {}}) {
+        ParsedCommandLine parsed = parse(words);
+        CHECK_FALSE(parsed.command);
+        CHECK(parsed.exitCode == 2);
+        CHECK(parsed.message.find("kpv-auto: ") == 0);
+    }
+    for (const char* help : {"help", "--help"}) {
+        ParsedCommandLine parsed = parse({help});
+        CHECK_FALSE(parsed.command);
+        CHECK(parsed.exitCode == 0);
+        CHECK(parsed.message.find("rows") != std::string::npos);
+    }
+    ParsedCommandLine keyHelp = parse({"key", "--help"});
+    CHECK(keyHelp.exitCode == 0);
+    CHECK(keyHelp.message.find("--vk") != std::string::npos);
 
-    Options notNumber({L"--count", L"three"}, {});
+    Options notNumber;
+    notNumber.addValue(L"count", L"three");
     CHECK_FALSE(notNumber.number(L"count"));
     CHECK_FALSE(notNumber.ok());
 
-    Options tooLong({L"--timeout", L"3600001"}, {});
+    Options tooLong;
+    tooLong.addValue(L"timeout", L"3600001");
     tooLong.timeoutMs();
     CHECK_FALSE(tooLong.ok());
 
-    Options defaults({}, {});
+    Options defaults;
     CHECK(defaults.timeoutMs() == 10000);
+    CHECK(defaults.timeoutMs(30000) == 30000);
     CHECK(defaults.ok());
 }
 

@@ -4,7 +4,14 @@
 
 #include <doctest/doctest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <vector>
+
+#ifndef _WIN32
+#include "tests/support/file_size_limit.h"
+#endif
 
 using namespace kpv;
 using Bytes = std::vector<std::uint8_t>;
@@ -114,6 +121,25 @@ TEST_CASE("a damaged count cannot run away") {
     lists.load();
     CHECK(lists.ids.length() == MAX_PLACEHOLDER_FILL);
     CHECK(lists.names.length() == MAX_PLACEHOLDER_FILL);
+
+    // Even beside many stored records, invented ones leave room for one add in a request.
+    RecordStream content;
+    content.appendU32(0xFFFFFFFF);
+    for (std::uint32_t i = 0; i < MAX_FILLED_LIST - 4; ++i) {
+        content.appendU32(i + 1);
+        content.appendU32(0);
+        content.appendU32(0);
+    }
+    Lists many;
+    readAccountList(content, many.ids, many.keys, many.names);
+    CHECK(many.ids.length() == MAX_FILLED_LIST);
+    CHECK(many.ids[MAX_FILLED_LIST - 5] == MAX_FILLED_LIST - 4);
+    CHECK(many.ids[MAX_FILLED_LIST - 1] == 0);
+    many.add(1, {}, {0});
+    REQUIRE(many.save());
+    Lists reloaded;
+    reloaded.load();
+    CHECK(reloaded.ids.length() == 65535);
 }
 
 TEST_CASE("files the envelope refuses load as an empty list") {
@@ -136,11 +162,23 @@ TEST_CASE("a failed save keeps the previous list whole") {
     REQUIRE(one.save());
     const Bytes before = test::readFileBytes("account_list.bin");
 
-    std::filesystem::create_directory("account_list.bin.tmp"); // blocks the temporary file
     Lists two = one;
     two.add(8, {4}, {'B', 0});
-    CHECK_FALSE(two.save());
+    {
+#ifdef _WIN32
+        // Held open by a reader that does not share deletion, the file cannot be replaced.
+        std::FILE* reader = std::fopen("account_list.bin", "rb");
+        REQUIRE(reader != nullptr);
+        CHECK_FALSE(two.save());
+        std::fclose(reader);
+#else
+        test::FileSizeLimit limit(16); // the write of the new list is cut short
+        CHECK_FALSE(two.save());
+#endif
+    }
     CHECK(test::readFileBytes("account_list.bin") == before);
+    CHECK(std::distance(std::filesystem::directory_iterator("."),
+                        std::filesystem::directory_iterator()) == 1); // the temporary is gone
 }
 
 TEST_CASE("list containers keep order and wipe what they drop") {

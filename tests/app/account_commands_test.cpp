@@ -2,6 +2,8 @@
 #include "accounts/pending_name.h"
 #include "app/account_commands.h"
 #include "tests/app/client_fixture.h"
+#include "tests/net/loopback_server.h"
+#include "tests/status/reply_builder.h"
 
 #include <doctest/doctest.h>
 
@@ -187,4 +189,27 @@ TEST_CASE("an unreadable account list makes remove and rename fail without writi
                                    "Fel: kunte inte ta bort konto.",
                                    "Fel: Kunde inte byta namn på kontot."});
     CHECK(test::readFileBytes("account_list.bin") == Bytes{50, 0, 0, 0, 1});
+}
+
+TEST_CASE("after a rename, the row of the next add shows the new name") {
+    const Bytes reply = test::bytesOf(test::replyFrame({}).contents); // every row shows zeros
+    test::LoopbackServer server({test::replyWith(reply), test::replyWith(reply)});
+    test::ClientFixture f(test::FIXTURE_NOW, server.port());
+    storeAccounts({{5, "Gammalt"}});
+    f.ui.hasSelection = true;
+    f.ui.selectedId = 5;
+    f.ui.names = {{"Nytt", true}};
+    renameSelectedAccount(f.client);
+    REQUIRE(f.ui.rowFor(5) != nullptr);
+    CHECK(f.ui.rowFor(5)->texts[0] == "Nytt");
+
+    test::writeFileBytes("konto.rlf", remoteLog(0, 7, KEY4));
+    f.ui.chosenPaths = {"konto.rlf"};
+    f.ui.names = {{"Hem", true}};
+    addAccount(f.client);
+    server.finish();
+    CHECK(f.ui.messages.empty());
+    REQUIRE(f.ui.rows.size() == 2);
+    CHECK(f.ui.rowFor(5)->texts[0] == "Nytt");
+    CHECK(f.ui.rowFor(7)->texts[0] == "Hem");
 }

@@ -6,6 +6,9 @@
 #include <doctest/doctest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
+#include <string>
 #include <vector>
 
 using kpv::RecordStream;
@@ -171,13 +174,15 @@ TEST_CASE("files move in chunks of 102400 bytes") {
         CHECK(contentOf(in.contents) == data);
         CHECK(inProgress.bytesDone == size);
 
-        // A cancel is honoured after the first chunk, which has then been written whole.
+        // A cancel is honoured after the first chunk; the save then leaves nothing behind.
         kpv::TransferProgress cancel;
         cancel.cancel = 1;
         out.progress = &cancel;
         CHECK_FALSE(kpv::saveDataFile("cut.bin", out));
         CHECK(out.writeFailed == 0);
-        CHECK(kpv::test::readFileBytes("cut.bin").size() == 4 + 102400);
+        CHECK_FALSE(kpv::test::fileExists("cut.bin"));
+        CHECK(std::distance(std::filesystem::directory_iterator("."),
+                            std::filesystem::directory_iterator()) == 1); // big.bin alone
 
         RecordStream refused = streamOf({1});
         refused.progress = &cancel;
@@ -189,15 +194,21 @@ TEST_CASE("files move in chunks of 102400 bytes") {
 TEST_CASE("a durable save replaces the file only when it was written whole") {
     kpv::test::TempFolder folder;
     RecordStream first = streamOf({1, 2, 3});
-    REQUIRE(kpv::saveDataFileDurably("data.bin", first));
+    REQUIRE(kpv::saveDataFile("data.bin", first));
     CHECK(kpv::test::readFileBytes("data.bin") == Bytes{3, 0, 0, 0, 1, 2, 3});
-    CHECK_FALSE(kpv::test::fileExists("data.bin.tmp"));
+    CHECK(std::distance(std::filesystem::directory_iterator("."),
+                        std::filesystem::directory_iterator()) == 1); // no temporary is left
 
-    // The temporary cannot be made (a folder stands in its way): the old file survives whole.
+    // The old temporary name is an ordinary file now: it is neither emptied nor moved.
     std::filesystem::create_directory("data.bin.tmp");
+    kpv::test::writeFileBytes("data.bin.tmp/keep", {9});
     RecordStream second = streamOf({4, 5});
-    CHECK_FALSE(kpv::saveDataFileDurably("data.bin", second));
-    CHECK(kpv::test::readFileBytes("data.bin") == Bytes{3, 0, 0, 0, 1, 2, 3});
+    CHECK(kpv::saveDataFile("data.bin", second));
+    CHECK(kpv::test::readFileBytes("data.bin") == Bytes{2, 0, 0, 0, 4, 5});
+    CHECK(kpv::test::readFileBytes("data.bin.tmp/keep") == Bytes{9});
+
+    // No temporary can be made where the folder is missing: the save fails cleanly.
+    CHECK_FALSE(kpv::saveDataFile("missing-folder/data.bin", second));
 }
 
 TEST_CASE("streams wipe what they held") {

@@ -1,6 +1,8 @@
+#include "core/data_file.h"
 #include "core/secure_buffer.h"
 #include "core/secure_memory.h"
 #include "tests/support/release_probe.h"
+#include "tests/support/temp_folder.h"
 
 #include <doctest/doctest.h>
 
@@ -200,6 +202,23 @@ TEST_CASE("the error hook sees overflows, index errors and allocation retries") 
     CHECK_THROWS_AS(SecureBuffer::zeros(5), int);
     CHECK(installed.hook.calls == std::vector<std::string>{"retry 5 0", "retry 5 1", "retry 5 2",
                                                            "retry 5 3", "retry 5 4", "failed 5 2"});
+}
+
+TEST_CASE("a growth the hook absorbs is never written into") {
+    HookInstalled installed;
+    // The doubled block and then the exact one are refused.
+    SecureBuffer text = bytes({'A', 'B'});
+    kpv::failNextAllocations(2);
+    text.makePrintable();
+    CHECK(contentOf(text) == std::vector<std::uint8_t>{'A', 0}); // still a text, in its block
+
+    kpv::test::TempFolder folder;
+    kpv::test::writeFileBytes("ten.bin", {10, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    kpv::RecordStream stream(bytes({7}));
+    kpv::failNextAllocations(2);
+    CHECK_FALSE(kpv::loadDataFile("ten.bin", stream));
+    CHECK(contentOf(stream.contents) == std::vector<std::uint8_t>{7});
+    CHECK(installed.hook.calls == std::vector<std::string>{"failed 3 1", "failed 10 1"});
 }
 
 TEST_CASE("every block handed back to the heap is all zero") {

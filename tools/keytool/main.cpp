@@ -9,7 +9,10 @@
 #include "tools/keytool/secret_input.h"
 #include "tools/server/faults.h"
 
+#include <CLI/CLI.hpp>
+
 #include <iostream>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +22,7 @@ namespace {
 using namespace kpv;
 using namespace kpv::tools;
 
-constexpr const char* USAGE = R"(usage:
+constexpr const char* USAGE = R"(Commands in detail:
   kpv-keytool account --id ID [--rlf FILE.rlf] [--accounts FILE.json] [key] [name] [status]
       Writes a remote log file for the account and/or adds or updates it in the server's
       accounts file.
@@ -53,7 +56,7 @@ int fail(const std::string& message) {
 }
 
 int usageError(const std::string& message) {
-    std::cerr << "kpv-keytool: " << message << "\n" << USAGE;
+    std::cerr << "kpv-keytool: " << message << "; try kpv-keytool --help\n";
     return 2;
 }
 
@@ -77,12 +80,12 @@ WipingString wiping(std::string_view text) {
     return WipingString(text.data(), text.size());
 }
 
-int accountCommand(int argc, char** argv) {
+int accountCommand(const std::vector<std::string>& words) {
     AccountEdit edit;
     bool haveId = false;
     std::string rlfPath;
     std::string accountsPath;
-    std::string_view secretHex; // points into argv: no copy of the secret
+    std::string_view secretHex; // points into words: no further copy of the secret
     bool secretGiven = false;
     SecretSources sources;
     std::string error;
@@ -95,8 +98,8 @@ int accountCommand(int argc, char** argv) {
     bool faultsGiven = false;
     bool noFaults = false;
 
-    for (int i = 0; i < argc; ++i) {
-        const std::string_view option = argv[i];
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string_view option = words[i];
         if (option == "--keep-secret") {
             keepSecret = true;
             continue;
@@ -109,9 +112,9 @@ int accountCommand(int argc, char** argv) {
             noFaults = true;
             continue;
         }
-        if (i + 1 >= argc)
+        if (i + 1 >= words.size())
             return usageError("unknown option or missing value: " + std::string(option));
-        const std::string_view value = argv[++i];
+        const std::string_view value = words[++i];
         std::uint64_t number = 0;
         const auto numberOf = [&](std::uint64_t max) {
             if (!parseUnsigned(value, max, number))
@@ -283,16 +286,16 @@ bool accountsFromLines(const SecureBuffer& text, std::vector<UserListEntry>& ent
     return true;
 }
 
-int userListCommand(int argc, char** argv) {
+int userListCommand(const std::vector<std::string>& words) {
     std::string outPath;
     std::vector<UserListEntry> entries;
     std::string error;
     SecretSources sources;
-    for (int i = 0; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (i + 1 >= argc)
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string_view option = words[i];
+        if (i + 1 >= words.size())
             return usageError("unknown option or missing value: " + std::string(option));
-        const std::string_view value = argv[++i];
+        const std::string_view value = words[++i];
         if (option == "--out") {
             outPath = value;
         } else if (option == "--account") {
@@ -323,21 +326,97 @@ int userListCommand(int argc, char** argv) {
     return 0;
 }
 
+// The options of each command, as CLI11 reads them; the command then takes them in the order
+// given (several are order-dependent: user-list entries, and key material read once).
+struct Described {
+    std::string name;
+    std::string description;
+};
+
+struct CommandOptions {
+    std::vector<Described> values;
+    std::vector<Described> flags;
+};
+
+const CommandOptions ACCOUNT_OPTIONS = {
+    {{"--id", "the account's id"},
+     {"--rlf", "remote log file to write"},
+     {"--accounts", "the server's accounts file to update"},
+     {"--secret", "key material in hexadecimal (unsafe: visible in the process list)"},
+     {"--secret-file", "key material in hexadecimal from FILE (\"-\": standard input)"},
+     {"--secret-length", "a fresh random secret of N bytes: 16, 24 or 32 (default 32)"},
+     {"--client-secret", "key material for the user list instead of the server's (unsafe)"},
+     {"--client-secret-file", "the same from FILE (\"-\": standard input)"},
+     {"--name", "display name (UTF-8) used by \"userlist --from-accounts\""},
+     {"--last-copy", "time of the latest copy, seconds since 1970"},
+     {"--age", "age of the latest copy in seconds (default 0)"},
+     {"--files", "number of files"},
+     {"--stored-copies", "number of stored copies"},
+     {"--copies-made", "number of copy runs"},
+     {"--total-size", "total size in bytes"},
+     {"--disk-space", "disk space in bytes"},
+     {"--exclude", "an excluded file's name (repeatable)"},
+     {"--fault", "per-account fault (repeatable)"}},
+    {{"--keep-secret", "the key already in the accounts file"},
+     {"--no-status", "remove the account's status"},
+     {"--no-faults", "remove the account's faults"}}};
+const CommandOptions USERLIST_OPTIONS = {
+    {{"--out", "the user list to write"},
+     {"--account", "one account, ID:HEX:NAME (unsafe: visible in the process list)"},
+     {"--account-file", "accounts, one ID:HEX:NAME a line, from FILE (\"-\": standard input)"},
+     {"--from-accounts", "every account of a server's accounts file"}},
+    {}};
+
+void declare(CLI::App& command, const CommandOptions& options) {
+    for (const Described& option : options.values)
+        command.add_option(option.name, option.description)
+            ->type_name("VALUE")
+            ->allow_extra_args(false)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    for (const Described& option : options.flags)
+        command.add_flag(option.name)->description(option.description);
+}
+
+// The parsed options as words again ("--name", value, "--flag", ...), in the order given.
+std::vector<std::string> inOrder(const CLI::App& command) {
+    std::vector<std::string> words;
+    std::map<const CLI::Option*, std::size_t> used;
+    for (const CLI::Option* option : command.parse_order()) {
+        const std::string name = "--" + option->get_single_name();
+        words.push_back(name);
+        if (option->get_expected_min() > 0)
+            words.push_back(option->results().at(used[option]++));
+    }
+    return words;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h") {
-        std::cout << USAGE;
-        return argc < 2 ? 2 : 0;
-    }
-    const std::string_view command = argv[1];
+    CLI::App app("Makes the key files with which the client is tried out and keeps the reference "
+                 "server's accounts file in step with them.",
+                 "kpv-keytool");
+    app.require_subcommand(1);
+    app.footer(USAGE);
+    CLI::App* account = app.add_subcommand(
+        "account", "write a remote log file and/or add or update the account in an accounts file");
+    declare(*account, ACCOUNT_OPTIONS);
+    CLI::App* userList =
+        app.add_subcommand("userlist", "write a user list (the format of account_list.bin)");
+    declare(*userList, USERLIST_OPTIONS);
     try {
-        if (command == "account")
-            return accountCommand(argc - 2, argv + 2);
-        if (command == "userlist")
-            return userListCommand(argc - 2, argv + 2);
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        return usageError(e.what());
+    }
+    try {
+        if (account->parsed())
+            return accountCommand(inOrder(*account));
+        return userListCommand(inOrder(*userList));
     } catch (const std::exception& e) {
         return fail(e.what());
     }
-    return usageError("unknown command: " + std::string(command));
 }

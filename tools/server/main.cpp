@@ -1,6 +1,8 @@
 // kpv-server: the reference monitoring server for trying the client out.
 #include "tools/server/server.h"
 
+#include <CLI/CLI.hpp>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,26 +19,6 @@ extern "C" void onStopSignal(int) {
         runningServer->stop();
 }
 
-constexpr const char* USAGE =
-    R"(usage: kpv-server [options]
-  --accounts FILE      accounts file (JSON), read afresh for every request
-                       (default: accounts.json)
-  --address ADDR       IPv4 address to listen on (default: 127.0.0.1)
-  --port PORT          TCP port (default: 55502; 0 picks a free one)
-  --fault NAME         misbehave in every reply; repeatable. NAME is one of
-                       chunked, slow, wrong-type, truncate, bad-tag, trailing-byte, no-answer
-  --delay-ms N         wait of the slow fault (default: 2000)
-  --chunk-bytes N      piece size of the chunked fault (default: 7)
-  --chunk-pause-ms N   pause between pieces of the chunked fault (default: 20)
-  --idle-ms N          close a connection silent for this long (default: 300000)
-  --request-ms N       close a connection whose request has not arrived whole within
-                       this long (default: 10000)
-  --max-connections N  connections open at once, in all (default: 64)
-  --per-address N      connections open at once from one IPv4 address (default: 8)
-  --quiet              no log lines on stderr
-Prints "listening on ADDR:PORT" on stdout once ready; SIGINT or SIGTERM stop it.
-)";
-
 bool parseNumber(std::string_view text, std::uint32_t max, std::uint32_t& out) {
     if (text.empty() || text.size() > 10)
         return false;
@@ -52,28 +34,19 @@ bool parseNumber(std::string_view text, std::uint32_t max, std::uint32_t& out) {
     return true;
 }
 
-// The field behind a numeric option, or null for any other option.
-std::uint32_t* numberOption(std::string_view option, kpv::tools::ServerConfig& config) {
-    if (option == "--delay-ms")
-        return &config.delayMs;
-    if (option == "--chunk-bytes")
-        return &config.chunkBytes;
-    if (option == "--chunk-pause-ms")
-        return &config.chunkPauseMs;
-    if (option == "--idle-ms")
-        return &config.idleLimitMs;
-    if (option == "--request-ms")
-        return &config.requestLimitMs;
-    if (option == "--max-connections")
-        return &config.maxConnections;
-    if (option == "--per-address")
-        return &config.maxPerAddress;
-    return nullptr;
-}
-
-int usageError(const std::string& message) {
-    std::cerr << "kpv-server: " << message << "\n" << USAGE;
-    return 2;
+// A decimal option from min to max that fills field.
+void addNumber(CLI::App& app, const std::string& name, std::uint32_t& field, std::uint32_t min,
+               std::uint32_t max, const std::string& description) {
+    app.add_option_function<std::string>(
+           name,
+           [&field, name, min, max](const std::string& value) {
+               std::uint32_t number = 0;
+               if (!parseNumber(value, max, number) || number < min)
+                   throw CLI::ValidationError(name, "bad number: " + value);
+               field = number;
+           },
+           description)
+        ->type_name("N");
 }
 
 } // namespace
@@ -81,44 +54,59 @@ int usageError(const std::string& message) {
 int main(int argc, char** argv) {
     kpv::tools::ServerConfig config;
     config.accountsPath = "accounts.json";
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::cout << USAGE;
-            return 0;
-        }
-        if (option == "--quiet") {
-            config.log = false;
-            continue;
-        }
-        if (i + 1 >= argc)
-            return usageError("unknown option or missing value: " + std::string(option));
-        const std::string_view value = argv[++i];
-        std::uint32_t number = 0;
-        if (option == "--accounts") {
-            config.accountsPath = value;
-        } else if (option == "--address") {
-            config.address = value;
-        } else if (option == "--port") {
-            if (!parseNumber(value, 65535, number))
-                return usageError("bad port: " + std::string(value));
-            config.port = static_cast<std::uint16_t>(number);
-        } else if (option == "--fault") {
-            kpv::tools::Fault fault{};
-            if (!kpv::tools::parseFault(value, fault))
-                return usageError("unknown fault: " + std::string(value));
-            config.faults.add(fault);
-        } else if (std::uint32_t* field = numberOption(option, config)) {
-            const bool atLeastOne = option == "--chunk-bytes" || option == "--max-connections" ||
-                                    option == "--per-address";
-            if (!parseNumber(value, 0xFFFFFFFFu, number) || (atLeastOne && number == 0))
-                return usageError("bad number for " + std::string(option) + ": " +
-                                  std::string(value));
-            *field = number;
-        } else {
-            return usageError("unknown option: " + std::string(option));
-        }
+    CLI::App app("kpv-server: the reference monitoring server. Prints \"listening on ADDR:PORT\" "
+                 "on stdout once ready; SIGINT or SIGTERM stop it.",
+                 "kpv-server");
+    app.add_option("--accounts", config.accountsPath,
+                   "accounts file (JSON), read afresh for every request (default: accounts.json)")
+        ->type_name("FILE");
+    app.add_option("--address", config.address, "IPv4 address to listen on (default: 127.0.0.1)")
+        ->type_name("ADDR");
+    std::uint32_t port = config.port;
+    addNumber(app, "--port", port, 0, 65535, "TCP port (default: 55502; 0 picks a free one)");
+    app.add_option_function<std::vector<std::string>>(
+           "--fault",
+           [&config](const std::vector<std::string>& names) {
+               for (const std::string& name : names) {
+                   kpv::tools::Fault fault{};
+                   if (!kpv::tools::parseFault(name, fault))
+                       throw CLI::ValidationError("--fault", "unknown fault: " + name);
+                   config.faults.add(fault);
+               }
+           },
+           "misbehave in every reply; repeatable. NAME is one of chunked, slow, wrong-type, "
+           "truncate, bad-tag, trailing-byte, no-answer")
+        ->type_name("NAME")
+        ->allow_extra_args(false);
+    addNumber(app, "--delay-ms", config.delayMs, 0, 0xFFFFFFFFu,
+              "wait of the slow fault (default: 2000)");
+    addNumber(app, "--chunk-bytes", config.chunkBytes, 1, 0xFFFFFFFFu,
+              "piece size of the chunked fault (default: 7)");
+    addNumber(app, "--chunk-pause-ms", config.chunkPauseMs, 0, 0xFFFFFFFFu,
+              "pause between pieces of the chunked fault (default: 20)");
+    addNumber(app, "--idle-ms", config.idleLimitMs, 0, 0xFFFFFFFFu,
+              "close a connection silent for this long (default: 300000)");
+    addNumber(app, "--request-ms", config.requestLimitMs, 0, 0xFFFFFFFFu,
+              "close a connection whose request has not arrived whole within this long "
+              "(default: 10000)");
+    addNumber(app, "--max-connections", config.maxConnections, 1, 0xFFFFFFFFu,
+              "connections open at once, in all (default: 64)");
+    addNumber(app, "--per-address", config.maxPerAddress, 1, 0xFFFFFFFFu,
+              "connections open at once from one IPv4 address (default: 8)");
+    bool quiet = false;
+    app.add_flag("--quiet", quiet, "no log lines on stderr");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "kpv-server: " << e.what() << "; try kpv-server --help\n";
+        return 2;
     }
+    config.port = static_cast<std::uint16_t>(port);
+    if (quiet)
+        config.log = false;
 
     kpv::tools::StatusServer server(config);
     std::string error;

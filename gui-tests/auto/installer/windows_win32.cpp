@@ -1,4 +1,4 @@
-#include "installer/check/windows_win32.h"
+#include "gui-tests/auto/installer/windows_win32.h"
 
 #include <vector>
 
@@ -58,7 +58,7 @@ HWND findDescendant(HWND parent, int id) {
 
 HWND findClientMainWindow() {
     for (HWND window : dialogs()) {
-        HWND list = findDescendant(window, CLIENT_LIST_ID);
+        HWND list = findDescendant(window, IDC_ACCOUNT_LIST);
         if (windowTitle(window) == L"Kopiavakt" && list != nullptr &&
             windowClass(list) == L"SysListView32")
             return window;
@@ -69,7 +69,7 @@ HWND findClientMainWindow() {
 HWND findMessageBox(std::wstring_view caption) {
     for (HWND window : dialogs())
         if (windowTitle(window) == caption && findDescendant(window, MESSAGE_TEXT_ID) != nullptr &&
-            findDescendant(window, CLIENT_LIST_ID) == nullptr &&
+            findDescendant(window, IDC_ACCOUNT_LIST) == nullptr &&
             findDescendant(window, WIZARD_BACK_ID) == nullptr)
             return window;
     return nullptr;

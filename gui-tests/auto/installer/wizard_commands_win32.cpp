@@ -1,7 +1,7 @@
 // Commands about the installer and uninstaller as a user meets them: their message boxes and
 // wizard pages.
-#include "installer/check/commands_win32.h"
-#include "installer/check/windows_win32.h"
+#include "gui-tests/auto/installer/commands_win32.h"
+#include "gui-tests/auto/installer/windows_win32.h"
 
 #include <string>
 #include <utility>
@@ -13,8 +13,8 @@ namespace {
 constexpr ULONGLONG NEXT_INTERVAL_MS = 500;
 
 // The button id that answers a box: --press retry|cancel|ok|yes|no, or 0 for none.
-int answerId(const Options& options, bool& known) {
-    const std::wstring press = options.value(L"--press").value_or(L"none");
+int answerId(Options& options, bool& known) {
+    const std::wstring press = options.text(L"press").value_or(L"none");
     known = true;
     if (press == L"retry")
         return IDRETRY;
@@ -77,16 +77,16 @@ bool clickUntilClosed(HWND wizard, const Deadline& deadline) {
 // Waits for a message box captioned --caption whose text holds --contains, prints it as
 // "box <text>" and answers it with --press. With --next, clicks through the wizard of the same
 // caption meanwhile, so the box can be reached from the first page.
-int commandBox(const Options& options) {
-    const std::optional<std::wstring> caption = options.value(L"--caption");
-    const std::wstring wanted = options.value(L"--contains").value_or(L"");
+int commandBox(Options& options) {
+    const std::optional<std::wstring> caption = options.text(L"caption");
+    const std::wstring wanted = options.text(L"contains").value_or(L"");
     bool known = false;
     const int answer = answerId(options, known);
     if (!caption || !known) {
         printError("box needs --caption TEXT and --press retry|cancel|ok|yes|no|none");
         return EXIT_USAGE;
     }
-    Deadline deadline(options.timeout());
+    Deadline deadline(options.timeoutMs(DEFAULT_TIMEOUT_MS));
     ULONGLONG lastPress = 0;
     for (;;) {
         if (HWND box = findMessageBox(*caption)) {
@@ -106,7 +106,7 @@ int commandBox(const Options& options) {
                 return EXIT_OK;
             }
         }
-        if (options.flag(L"--next"))
+        if (options.flag(L"next"))
             if (HWND wizard = findWizard(*caption))
                 pressNext(wizard, lastPress);
         if (deadline.passed()) {
@@ -120,14 +120,14 @@ int commandBox(const Options& options) {
 // Waits for the wizard captioned --caption to reach its finish page (with --next clicking
 // through the pages before it), sets the page's "start now" box to --run yes|no, clicks Finish
 // and waits for the wizard to close.
-int commandFinish(const Options& options) {
-    const std::optional<std::wstring> caption = options.value(L"--caption");
-    const std::wstring run = options.value(L"--run").value_or(L"");
+int commandFinish(Options& options) {
+    const std::optional<std::wstring> caption = options.text(L"caption");
+    const std::wstring run = options.text(L"run").value_or(L"");
     if (!caption || (run != L"yes" && run != L"no")) {
         printError("finish needs --caption TEXT and --run yes|no");
         return EXIT_USAGE;
     }
-    Deadline deadline(options.timeout());
+    Deadline deadline(options.timeoutMs(DEFAULT_TIMEOUT_MS));
     HWND wizard = nullptr;
     HWND runBox = nullptr;
     ULONGLONG lastPress = 0;
@@ -137,7 +137,7 @@ int commandFinish(const Options& options) {
             printError("the wizard did not reach its finish page");
             return EXIT_TIMEOUT;
         }
-        if (wizard != nullptr && options.flag(L"--next"))
+        if (wizard != nullptr && options.flag(L"next"))
             pressNext(wizard, lastPress);
         Sleep(POLL_MS);
     }
@@ -153,14 +153,14 @@ int commandFinish(const Options& options) {
 
 // Waits for the wizard captioned --caption and, with --tick, for its check box labelled so,
 // which it ticks ("ticked"); then clicks Next on every page until the wizard closes.
-int commandClickThrough(const Options& options) {
-    const std::optional<std::wstring> caption = options.value(L"--caption");
-    const std::optional<std::wstring> tick = options.value(L"--tick");
+int commandClickThrough(Options& options) {
+    const std::optional<std::wstring> caption = options.text(L"caption");
+    const std::optional<std::wstring> tick = options.text(L"tick");
     if (!caption) {
         printError("click-through needs --caption TEXT");
         return EXIT_USAGE;
     }
-    Deadline deadline(options.timeout());
+    Deadline deadline(options.timeoutMs(DEFAULT_TIMEOUT_MS));
     HWND wizard = nullptr;
     HWND box = nullptr;
     while ((wizard = findWizard(*caption)) == nullptr ||

@@ -1,6 +1,9 @@
 #pragma once
-// Output, options and timing of the installer check tool. Everything printed is UTF-8 and goes
+// Output, options and timing of the installer commands. Everything printed is UTF-8 and goes
 // to the raw standard handles, so a redirected file holds exactly the bytes written.
+#include "gui-tests/auto/options.h"
+#include "gui-tests/auto/text.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -18,7 +21,7 @@ constexpr int EXIT_FAILED = 3; // a file or window could not be read or driven
 constexpr DWORD POLL_MS = 100;
 constexpr DWORD DEFAULT_TIMEOUT_MS = 30000;
 
-std::string toUtf8(std::wstring_view text);
+using automation::toUtf8;
 
 // One line, ended by LF, to standard output or standard error.
 void printLine(std::string_view text);
@@ -34,22 +37,9 @@ class Deadline {
     ULONGLONG end_;
 };
 
-// The words after the command: "--name value" pairs, flags and plain words, in any order.
-class Options {
-  public:
-    explicit Options(std::vector<std::wstring> words) : words_(std::move(words)) {}
+using automation::Options;
 
-    // The word after --name; nothing when absent or last.
-    std::optional<std::wstring> value(std::wstring_view name) const;
-    bool flag(std::wstring_view name) const;
-    // The --timeout value in milliseconds, or the default.
-    DWORD timeout() const;
-    // The first word that is neither an option nor an option's value.
-    std::optional<std::wstring> operand() const;
-    const std::vector<std::wstring>& words() const { return words_; }
-
-  private:
-    std::vector<std::wstring> words_;
-};
+// The first plain word after the command, if any.
+std::optional<std::wstring> firstWord(const Options& options);
 
 } // namespace kpv::installcheck

@@ -1,7 +1,7 @@
 // Commands about the running client: its main window as the user sees it, and ending it.
 #include "app/win32/unique_handle_win32.h"
-#include "installer/check/commands_win32.h"
-#include "installer/check/windows_win32.h"
+#include "gui-tests/auto/installer/commands_win32.h"
+#include "gui-tests/auto/installer/windows_win32.h"
 
 #include <commctrl.h>
 #include <psapi.h>
@@ -73,7 +73,7 @@ void reportMainWindow(HWND window) {
     printLine("pid " + std::to_string(processId));
     printLine("dpi " + std::to_string(GetDpiForWindow(window)));
     printLine("dpi-awareness " + awarenessName(window));
-    HWND list = findDescendant(window, CLIENT_LIST_ID);
+    HWND list = findDescendant(window, IDC_ACCOUNT_LIST);
     std::string widths;
     for (int i = 0; i < COLUMN_COUNT; ++i) {
         DWORD_PTR width = 0;
@@ -90,8 +90,8 @@ void reportMainWindow(HWND window) {
 // Waits until the client's main window is visible. The client's own message boxes shown
 // meanwhile (the first update's "no contact with the server", for one) are answered with OK
 // and printed as "dismissed <text>".
-int commandMainWindow(const Options& options) {
-    Deadline deadline(options.timeout());
+int commandMainWindow(Options& options) {
+    Deadline deadline(options.timeoutMs(DEFAULT_TIMEOUT_MS));
     for (;;) {
         HWND window = findClientMainWindow();
         if (window != nullptr && IsWindowVisible(window)) {
@@ -115,8 +115,8 @@ int commandMainWindow(const Options& options) {
 }
 
 // Ends the client as its tray menu's "Avsluta" does and waits for the process to end.
-int commandExitClient(const Options& options) {
-    Deadline deadline(options.timeout());
+int commandExitClient(Options& options) {
+    Deadline deadline(options.timeoutMs(DEFAULT_TIMEOUT_MS));
     HWND window = nullptr;
     while ((window = findClientMainWindow()) == nullptr) {
         if (deadline.passed()) {
@@ -129,7 +129,7 @@ int commandExitClient(const Options& options) {
     GetWindowThreadProcessId(window, &processId);
     UniqueProcess process(
         OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    if (!process || !PostMessageW(window, WM_COMMAND, MAKEWPARAM(CLIENT_EXIT_NOW, 0), 0)) {
+    if (!process || !PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT_NOW, 0), 0)) {
         printError("cannot reach the client process");
         return EXIT_FAILED;
     }
@@ -147,8 +147,8 @@ int commandExitClient(const Options& options) {
 
 // Closes the main window as its close box does (the client then hides in the tray) and waits
 // until it is hidden.
-int commandHideClient(const Options& options) {
-    Deadline deadline(options.timeout());
+int commandHideClient(Options& options) {
+    Deadline deadline(options.timeoutMs(DEFAULT_TIMEOUT_MS));
     HWND window = nullptr;
     while ((window = findClientMainWindow()) == nullptr || !IsWindowVisible(window)) {
         if (deadline.passed()) {
@@ -172,9 +172,9 @@ int commandHideClient(const Options& options) {
 // Opens FILE as the client opens its lock (write access, no sharing), prints "holding" and keeps
 // it open until the file --until names exists (or --timeout passes): a client that is starting
 // and has no window yet.
-int commandHoldLock(const Options& options) {
-    std::optional<std::wstring> path = options.operand();
-    std::optional<std::wstring> stop = options.value(L"--until");
+int commandHoldLock(Options& options) {
+    std::optional<std::wstring> path = firstWord(options);
+    std::optional<std::wstring> stop = options.text(L"until");
     if (!path || !stop) {
         printError("hold-lock needs a file and --until FILE");
         return EXIT_USAGE;
@@ -186,7 +186,7 @@ int commandHoldLock(const Options& options) {
         return EXIT_FAILED;
     }
     printLine("holding");
-    Deadline deadline(options.timeout());
+    Deadline deadline(options.timeoutMs(DEFAULT_TIMEOUT_MS));
     while (GetFileAttributesW(stop->c_str()) == INVALID_FILE_ATTRIBUTES) {
         if (deadline.passed()) {
             printError("released: nothing asked to stop in time");

@@ -1,6 +1,6 @@
 // Commands about installed files: the exe's version resource and manifest, and shortcuts.
 #include "app/win32/unique_handle_win32.h"
-#include "installer/check/commands_win32.h"
+#include "gui-tests/auto/installer/commands_win32.h"
 
 #include <objbase.h>
 #include <objidl.h>
@@ -60,8 +60,8 @@ std::string quadText(DWORD high, DWORD low) {
            std::to_string(HIWORD(low)) + "." + std::to_string(LOWORD(low));
 }
 
-std::optional<std::wstring> fileOperand(const Options& options, const char* command) {
-    std::optional<std::wstring> path = options.operand();
+std::optional<std::wstring> fileOperand(Options& options, const char* command) {
+    std::optional<std::wstring> path = firstWord(options);
     if (!path)
         printError(std::string(command) + " needs a file");
     return path;
@@ -71,7 +71,7 @@ std::optional<std::wstring> fileOperand(const Options& options, const char* comm
 
 // Prints the fixed version numbers and the strings of the first translation:
 // "file-version 1.0.0.0", "product-version 1.0.0.0", "string ProductName Kopiavakt", ...
-int commandVersion(const Options& options) {
+int commandVersion(Options& options) {
     std::optional<std::wstring> path = fileOperand(options, "version");
     if (!path)
         return EXIT_USAGE;
@@ -113,7 +113,7 @@ int commandVersion(const Options& options) {
 }
 
 // Prints the exe's application manifest (RT_MANIFEST 1) as stored.
-int commandManifest(const Options& options) {
+int commandManifest(Options& options) {
     std::optional<std::wstring> path = fileOperand(options, "manifest");
     if (!path)
         return EXIT_USAGE;
@@ -132,7 +132,7 @@ int commandManifest(const Options& options) {
 }
 
 // Prints what a shortcut (.lnk) points at: "target", "arguments", "workdir", "icon", "description".
-int commandShortcut(const Options& options) {
+int commandShortcut(Options& options) {
     std::optional<std::wstring> path = fileOperand(options, "shortcut");
     if (!path)
         return EXIT_USAGE;

@@ -2,6 +2,8 @@
 // Finding the client's and the installer's windows from another process. Captions of
 // top-level windows come from the system's copy; control texts are asked for with WM_GETTEXT,
 // which the system carries across processes.
+#include "app/win32/resource_ids.h"
+
 #include <windows.h>
 
 #include <string>
@@ -10,11 +12,9 @@
 namespace kpv::installcheck {
 
 // Ids of the windows looked for.
-constexpr int CLIENT_LIST_ID = 1002;    // the main window's list view
 constexpr int MESSAGE_TEXT_ID = 0xFFFF; // a message box's text
 constexpr int WIZARD_BACK_ID = 3;       // the installer's "< Tillbaka" button, on every page
 constexpr int FINISH_RUN_BOX_ID = 1203; // the finish page's "start now" check box
-constexpr WORD CLIENT_EXIT_NOW = 40034; // the tray menu's "Avsluta"
 
 std::wstring windowTitle(HWND window);
 std::wstring windowClass(HWND window);

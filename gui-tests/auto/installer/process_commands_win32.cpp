@@ -1,6 +1,6 @@
 // Starting a program as a user who is not elevated, for the installer tests under Wine, where
 // every program starts with an administrator's full (elevated) token.
-#include "installer/check/commands_win32.h"
+#include "gui-tests/auto/installer/commands_win32.h"
 
 #include <string>
 #include <vector>
@@ -50,8 +50,8 @@ UniqueKernelHandle limitedToken() {
 
 // Runs PROGRAM ARGS... with the limited token linked to this process's elevated one (or with
 // this process's own token when it is not elevated), waits for it and returns its exit code.
-int commandAsUser(const Options& options) {
-    const std::vector<std::wstring>& words = options.words();
+int commandAsUser(Options& options) {
+    const std::vector<std::wstring>& words = options.positional();
     if (words.empty()) {
         printError("as-user needs a program");
         return EXIT_USAGE;

@@ -1,0 +1,61 @@
+#pragma once
+// The platform's own file handles, unbuffered: bytes go straight between the caller's memory
+// and the system, so no library stream buffer (which would be freed without wiping) ever
+// holds a copy of a file that carries key material.
+#include <cstdint>
+
+namespace kpv {
+
+// What creating a file that must not exist yet came to.
+enum class CreateResult { Created, Exists, Failed };
+
+// One open file; closed when destroyed. Move-only, so it is never closed twice.
+class FileHandle {
+  public:
+    FileHandle() noexcept = default;
+    FileHandle(FileHandle&& other) noexcept
+        : native_(other.native_), flushOnClose_(other.flushOnClose_) {
+        other.native_ = CLOSED;
+    }
+    FileHandle& operator=(FileHandle&& other) noexcept {
+        if (this != &other) {
+            (void)close();
+            native_ = other.native_;
+            flushOnClose_ = other.flushOnClose_;
+            other.native_ = CLOSED;
+        }
+        return *this;
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() { (void)close(); }
+
+    // An existing file for reading (other processes may read and write it meanwhile). Closed
+    // when the file cannot be opened.
+    static FileHandle openForReading(const char* name) noexcept;
+    // A new file for writing, only when nothing of that name exists; a symbolic link in its
+    // place counts as existing and is never followed. On POSIX only the owner may read it.
+    static FileHandle createNew(const char* name, CreateResult& result) noexcept;
+
+    bool isOpen() const noexcept { return native_ != CLOSED; }
+    // Up to n bytes into `into`; fewer only at the end of the file or on a read error.
+    std::uint32_t read(void* into, std::uint32_t n) noexcept;
+    // All n bytes, or false.
+    bool write(const void* from, std::uint32_t n) noexcept;
+    // A file made by createNew is first flushed to stable storage. False when that or the
+    // close itself fails (written bytes may then be lost); true for a closed handle.
+    bool close() noexcept;
+
+  private:
+    static constexpr std::intptr_t CLOSED = -1; // also INVALID_HANDLE_VALUE on Windows
+    std::intptr_t native_ = CLOSED;             // a descriptor or a HANDLE
+    bool flushOnClose_ = false;
+};
+
+// Puts `source` in place of `target` in one step (an existing target is replaced), and on
+// POSIX makes the new folder entry durable. False, with both untouched, on failure.
+bool replaceFile(const char* source, const char* target) noexcept;
+// Removes a file; false when it could not be removed.
+bool removeFile(const char* name) noexcept;
+
+} // namespace kpv
