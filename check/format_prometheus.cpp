@@ -89,7 +89,7 @@ WipingString formatPrometheus(const CheckReport& report) {
     appendAccountFamily(out, report, "kopiavakt_account_up",
                         "1 when the account's status was in the reply and opened with its key.",
                         [](const AccountResult& account, WipingString& sample) {
-                            sample = account.row.opened ? "1" : "0";
+                            sample.assign(1, account.row.opened ? '1' : '0');
                             return true;
                         });
     appendAccountFamily(
