@@ -89,8 +89,6 @@ WipingString formatPrometheus(const CheckReport& report) {
     appendAccountFamily(out, report, "kopiavakt_account_up",
                         "1 when the account's status was in the reply and opened with its key.",
                         [](const AccountResult& account, WipingString& sample) {
-                            // One character, not a literal: g++ 12 at -O3 warns falsely
-                            // (-Wrestrict) on assigning a literal to the wiping string.
                             sample.assign(1, account.row.opened ? '1' : '0');
                             return true;
                         });
