@@ -8,6 +8,7 @@
 // step; every excluded text ends in its zero byte and is bounded by the plaintext (a name
 // cut short by the end of the plaintext leaves the lines after it empty, two bytes each).
 #include "fuzz/fuzz_folder.h"
+#include "fuzz/fuzz_support.h"
 #include "net/frame.h"
 #include "status/management_act.h"
 #include "tests/support/status_sealer.h"
@@ -16,33 +17,6 @@
 #include <cstdint>
 
 namespace {
-
-class QuietUi final : public kpv::StatusView {
-  public:
-    kpv::Answer showMessage(const char*, kpv::MessageKind) override { return kpv::Answer::Ok; }
-    void clearRows() override {}
-    void insertRow(std::uint32_t, const kpv::SecureBuffer* texts, const kpv::RowStatus&) override {
-        for (int i = 0; i < kpv::STATUS_COLUMN_COUNT; ++i)
-            if (texts[i].empty() || texts[i].data()[texts[i].length() - 1] != 0)
-                __builtin_trap();
-    }
-    void exchangeFailed() override {}
-};
-
-struct Reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos = 0;
-
-    std::uint8_t byte() { return pos < size ? data[pos++] : 0; }
-    kpv::SecureBuffer take(std::size_t n) {
-        const std::size_t count = n < size - pos ? n : size - pos;
-        kpv::SecureBuffer out =
-            kpv::SecureBuffer::ofBytes(data + pos, static_cast<std::uint32_t>(count));
-        pos += count;
-        return out;
-    }
-};
 
 kpv::SecureBuffer secretOf(std::uint32_t account) {
     std::uint8_t bytes[32];
@@ -61,7 +35,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1 || size > (1 << 16))
         return 0;
-    Reader in{data, size};
+    FuzzReader in{data, size};
     const std::uint32_t accounts = in.byte() % 4u + 1;
     static const std::uint8_t IV[16] = {3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7, 9, 3};
 
@@ -101,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kpv::writeFrameLength(reply);
     reply.cursor = kpv::FRAME_HEADER_SIZE;
 
-    QuietUi ui;
+    CheckedRowsView ui;
     kpv::AccountIdList excludedIds;
     kpv::BufferList excludedTexts;
     kpv::ManagementAct action(ui, static_cast<std::int32_t>(accounts), ids, keys, names,

@@ -10,28 +10,12 @@
 #include "crypto/hmac_sha256.h"
 #include "crypto/key_bundle.h"
 #include "crypto/sealed_status.h"
+#include "fuzz/fuzz_support.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace {
-
-struct Reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos = 0;
-
-    std::uint8_t byte() { return pos < size ? data[pos++] : 0; }
-    kpv::SecureBuffer take(std::size_t n) {
-        const std::size_t available = size - pos;
-        const std::size_t count = n < available ? n : available;
-        kpv::SecureBuffer out =
-            kpv::SecureBuffer::ofBytes(data + pos, static_cast<std::uint32_t>(count));
-        pos += count;
-        return out;
-    }
-    kpv::SecureBuffer rest() { return take(size - pos); }
-};
 
 void require(bool condition) {
     if (!condition)
@@ -56,7 +40,7 @@ bool expectedOpening(const kpv::SecureBuffer& payload, const kpv::SecureBuffer& 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 1 << 16)
         return 0;
-    Reader in{data, size};
+    FuzzReader in{data, size};
     const std::uint8_t mode = in.byte();
     const std::uint32_t lengths[] = {16, 24, 32, 0};
     std::uint32_t secretLength = lengths[mode & 3];

@@ -3,27 +3,12 @@
 // that the body is reached. Nothing may crash, and every text handed to the list must be a
 // zero-terminated text of bounded size.
 #include "fuzz/fuzz_folder.h"
+#include "fuzz/fuzz_support.h"
 #include "net/frame.h"
 #include "status/management_act.h"
 
 #include <cstddef>
 #include <cstdint>
-
-namespace {
-
-class CountingUi final : public kpv::StatusView {
-  public:
-    kpv::Answer showMessage(const char*, kpv::MessageKind) override { return kpv::Answer::Ok; }
-    void clearRows() override {}
-    void insertRow(std::uint32_t, const kpv::SecureBuffer* texts, const kpv::RowStatus&) override {
-        for (int i = 0; i < kpv::STATUS_COLUMN_COUNT; ++i)
-            if (texts[i].empty() || texts[i].data()[texts[i].length() - 1] != 0)
-                __builtin_trap();
-    }
-    void exchangeFailed() override {}
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     enterFuzzFolder();
@@ -59,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     reply.cursor = 14;
 
-    CountingUi ui;
+    CheckedRowsView ui;
     kpv::AccountIdList excludedIds;
     kpv::BufferList excludedTexts;
     kpv::ManagementAct action(ui, static_cast<std::int32_t>(accounts), ids, keys, names,
