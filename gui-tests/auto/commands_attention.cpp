@@ -11,6 +11,7 @@
 #include "gui-tests/auto/list_view.h"
 #include "gui-tests/auto/remote_memory.h"
 #include "gui-tests/auto/text.h"
+#include "gui-tests/auto/windows.h"
 
 #include <commctrl.h>
 
@@ -26,14 +27,6 @@ constexpr DWORD ANSWER_TIMEOUT_MS = 5000;
 constexpr std::size_t TIP_CHARS = 1024;
 constexpr std::size_t TIP_OFFSET = 512; // room for the tool record before the text
 
-std::optional<LRESULT> send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS,
-                             &result))
-        return std::nullopt;
-    return static_cast<LRESULT>(result);
-}
-
 // Wine 8's X11 driver keeps each icon in a window of class "__winex11_tray_icon"; later
 // versions draw them in the explorer, class "__wine_tray_icon".
 bool isTrayIconWindow(HWND window) {
@@ -45,7 +38,7 @@ bool isTrayIconWindow(HWND window) {
 
 // The texts of the tools of one tooltip control that belong to tray icons.
 void readTrayTips(HWND tooltip, std::vector<std::wstring>& tips) {
-    const auto count = send(tooltip, TTM_GETTOOLCOUNT, 0, 0);
+    const auto count = sendWithin(tooltip, TTM_GETTOOLCOUNT, 0, 0, ANSWER_TIMEOUT_MS);
     if (!count || *count <= 0)
         return;
     auto remote = RemoteBuffer::allocate(tooltip, TIP_OFFSET + TIP_CHARS * sizeof(wchar_t));
@@ -55,7 +48,8 @@ void readTrayTips(HWND tooltip, std::vector<std::wstring>& tips) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         if (!remote->write(0, &tool, sizeof tool) ||
-            !send(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), remote->at(0)) ||
+            !sendWithin(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), remote->at(0),
+                        ANSWER_TIMEOUT_MS) ||
             !remote->read(0, &tool, sizeof tool))
             continue;
         if (!isTrayIconWindow(tool.hwnd))
@@ -65,7 +59,7 @@ void readTrayTips(HWND tooltip, std::vector<std::wstring>& tips) {
         std::wstring text(TIP_CHARS, L'\0');
         if (!remote->write(TIP_OFFSET, &empty, sizeof empty) ||
             !remote->write(0, &tool, sizeof tool) ||
-            !send(tooltip, TTM_GETTEXTW, TIP_CHARS, remote->at(0)) ||
+            !sendWithin(tooltip, TTM_GETTEXTW, TIP_CHARS, remote->at(0), ANSWER_TIMEOUT_MS) ||
             !remote->read(TIP_OFFSET, text.data(), (TIP_CHARS - 1) * sizeof(wchar_t)))
             continue;
         text.resize(text.find(L'\0'));
@@ -119,7 +113,8 @@ std::optional<RECT> rowRectangle(HWND list, int row) {
     bounds.left = LVIR_BOUNDS;
     if (!remote || !remote->write(0, &bounds, sizeof bounds))
         return std::nullopt;
-    const auto ok = send(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), remote->at(0));
+    const auto ok = sendWithin(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), remote->at(0),
+                               ANSWER_TIMEOUT_MS);
     if (!ok || *ok == 0 || !remote->read(0, &bounds, sizeof bounds))
         return std::nullopt;
     RECT client{};

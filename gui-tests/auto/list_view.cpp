@@ -1,6 +1,7 @@
 #include "gui-tests/auto/list_view.h"
 
 #include "gui-tests/auto/remote_memory.h"
+#include "gui-tests/auto/windows.h"
 
 #include <commctrl.h>
 
@@ -12,19 +13,12 @@ constexpr DWORD ANSWER_TIMEOUT_MS = 10000;
 constexpr std::size_t TEXT_CHARS = 4096;
 constexpr std::size_t TEXT_OFFSET = 1024; // room for the item record before the text
 
-std::optional<LRESULT> send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS,
-                             &result))
-        return std::nullopt;
-    return static_cast<LRESULT>(result);
-}
-
 std::optional<int> columnCount(HWND listView) {
-    const auto header = send(listView, LVM_GETHEADER, 0, 0);
+    const auto header = sendWithin(listView, LVM_GETHEADER, 0, 0, ANSWER_TIMEOUT_MS);
     if (!header || *header == 0)
         return std::nullopt;
-    const auto count = send(reinterpret_cast<HWND>(*header), HDM_GETITEMCOUNT, 0, 0);
+    const auto count =
+        sendWithin(reinterpret_cast<HWND>(*header), HDM_GETITEMCOUNT, 0, 0, ANSWER_TIMEOUT_MS);
     if (!count || *count < 0)
         return std::nullopt;
     return static_cast<int>(*count);
@@ -42,7 +36,7 @@ std::optional<std::wstring> readRemoteText(const RemoteBuffer& remote) {
 
 std::optional<std::vector<ListRow>> readRows(HWND listView) {
     const auto columns = columnCount(listView);
-    const auto count = send(listView, LVM_GETITEMCOUNT, 0, 0);
+    const auto count = sendWithin(listView, LVM_GETITEMCOUNT, 0, 0, ANSWER_TIMEOUT_MS);
     if (!columns || !count || *count < 0)
         return std::nullopt;
     auto remote = RemoteBuffer::allocate(listView, TEXT_OFFSET + TEXT_CHARS * sizeof(wchar_t));
@@ -64,7 +58,7 @@ std::optional<std::vector<ListRow>> readRows(HWND listView) {
             if (!remote->write(TEXT_OFFSET, &empty, sizeof empty) ||
                 !remote->write(0, &item, sizeof item))
                 return std::nullopt;
-            const auto ok = send(listView, LVM_GETITEMW, 0, remote->at(0));
+            const auto ok = sendWithin(listView, LVM_GETITEMW, 0, remote->at(0), ANSWER_TIMEOUT_MS);
             if (!ok)
                 return std::nullopt;
             LVITEMW answer{};
@@ -89,7 +83,7 @@ std::optional<std::vector<ListRow>> readRows(HWND listView) {
 }
 
 std::optional<std::vector<std::wstring>> readHeaders(HWND listView) {
-    const auto header = send(listView, LVM_GETHEADER, 0, 0);
+    const auto header = sendWithin(listView, LVM_GETHEADER, 0, 0, ANSWER_TIMEOUT_MS);
     const auto columns = columnCount(listView);
     if (!header || !columns)
         return std::nullopt;
@@ -107,8 +101,8 @@ std::optional<std::vector<std::wstring>> readHeaders(HWND listView) {
         if (!remote->write(TEXT_OFFSET, &empty, sizeof empty) ||
             !remote->write(0, &item, sizeof item))
             return std::nullopt;
-        const auto ok =
-            send(headerWindow, HDM_GETITEMW, static_cast<WPARAM>(column), remote->at(0));
+        const auto ok = sendWithin(headerWindow, HDM_GETITEMW, static_cast<WPARAM>(column),
+                                   remote->at(0), ANSWER_TIMEOUT_MS);
         if (!ok || *ok == 0)
             return std::nullopt;
         auto text = readRemoteText(*remote);
@@ -129,7 +123,7 @@ bool selectRow(HWND listView, int index) {
     if (!remote->write(0, &item, sizeof item))
         return false;
     const WPARAM which = index >= 0 ? static_cast<WPARAM>(index) : static_cast<WPARAM>(-1);
-    const auto ok = send(listView, LVM_SETITEMSTATE, which, remote->at(0));
+    const auto ok = sendWithin(listView, LVM_SETITEMSTATE, which, remote->at(0), ANSWER_TIMEOUT_MS);
     return ok && *ok != 0;
 }
 

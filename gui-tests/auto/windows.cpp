@@ -138,4 +138,12 @@ bool settle(HWND window, DWORD timeoutMs) {
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
+std::optional<LRESULT> sendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                  DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs, &result))
+        return std::nullopt;
+    return static_cast<LRESULT>(result);
+}
+
 } // namespace kpv::automation

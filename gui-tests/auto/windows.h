@@ -48,6 +48,11 @@ std::vector<HWND> descendants(HWND parent);
 std::wstring windowText(HWND window);
 std::wstring windowClass(HWND window);
 
+// Sends a message and waits at most timeoutMs for the answer; nothing when the owner did not
+// answer in time or hangs.
+std::optional<LRESULT> sendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                  DWORD timeoutMs);
+
 // Replaces a control's text through WM_SETTEXT; false when the owner did not answer.
 bool setWindowText(HWND window, const std::wstring& text, DWORD timeoutMs);
 
