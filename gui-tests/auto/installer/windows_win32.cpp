@@ -32,12 +32,6 @@ std::wstring windowTitle(HWND window) {
     return text;
 }
 
-std::wstring windowClass(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
 std::wstring controlText(HWND control) {
     wchar_t text[4096] = {};
     DWORD_PTR copied = 0;

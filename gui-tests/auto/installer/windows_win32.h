@@ -3,6 +3,7 @@
 // top-level windows come from the system's copy; control texts are asked for with WM_GETTEXT,
 // which the system carries across processes.
 #include "app/win32/resource_ids.h"
+#include "gui-tests/auto/windows.h"
 
 #include <windows.h>
 
@@ -17,7 +18,7 @@ constexpr int WIZARD_BACK_ID = 3;       // the installer's "< Tillbaka" button, 
 constexpr int FINISH_RUN_BOX_ID = 1203; // the finish page's "start now" check box
 
 std::wstring windowTitle(HWND window);
-std::wstring windowClass(HWND window);
+using automation::windowClass;
 // A control's text, also of another process's control; empty when it does not answer in time.
 std::wstring controlText(HWND control);
 // The first window below parent (at any depth) with that control id, or null.
