@@ -1,6 +1,6 @@
 #include "app/attention.h"
 
-#include "app/outdated_check.h"
+#include "status/account_state.h"
 #include "status/column_text.h"
 
 #include <algorithm>
@@ -33,10 +33,14 @@ std::string accounts(std::uint32_t count) {
 } // namespace
 
 RowMark rowMark(const RowStatus& status, std::int64_t now, std::uint32_t periodSeconds) {
-    if (!status.opened)
+    switch (judgeAccount(status, now, periodSeconds)) {
+    case AccountState::Unopened:
         return RowMark::Unopened;
-    return isOutdated(status.lastCopyTime, now, periodSeconds) ? RowMark::Outdated
-                                                               : RowMark::Current;
+    case AccountState::Outdated:
+        return RowMark::Outdated;
+    default:
+        return RowMark::Current;
+    }
 }
 
 std::string trayTooltip(const std::string& secondLine) {

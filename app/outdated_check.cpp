@@ -28,10 +28,6 @@ bool anyOutdated(Client& client, std::uint32_t periodSeconds) {
 
 } // namespace
 
-bool isOutdated(std::uint32_t lastCopyTime, std::int64_t now, std::uint32_t periodSeconds) {
-    return now - std::int64_t(lastCopyTime) > std::int64_t(periodSeconds);
-}
-
 void checkOutdated(Client& client) {
     if (client.warningShown)
         return;
