@@ -3,6 +3,7 @@
 #include "accounts/account_list_file.h"
 #include "accounts/pending_name.h"
 #include "accounts/remote_log_file.h"
+#include "app/managed_accounts.h"
 #include "app/update_cycle.h"
 
 namespace kpv {
@@ -24,6 +25,8 @@ void showError(Client& client, const char* text) {
 } // namespace
 
 void addAccount(Client& client) {
+    if (refuseLockedAccounts(client))
+        return;
     SecureBuffer path;
     if (!client.ui.chooseLogFile(path))
         return;
@@ -59,6 +62,8 @@ void addAccount(Client& client) {
 }
 
 void removeSelectedAccount(Client& client) {
+    if (refuseLockedAccounts(client))
+        return;
     std::uint32_t accountId = 0;
     if (!client.ui.selectedAccountId(accountId)) {
         showError(client, "Fel: Inget konto är markerat i listan.");
@@ -86,6 +91,8 @@ bool removeAccount(std::uint32_t accountId) {
 }
 
 void renameSelectedAccount(Client& client) {
+    if (refuseLockedAccounts(client))
+        return;
     std::uint32_t accountId = 0;
     if (!client.ui.selectedAccountId(accountId))
         return;

@@ -1,6 +1,7 @@
 #pragma once
 // Adding, removing and renaming accounts. Each command loads account_list.bin afresh, saves it
-// whole when it changed something, and then refreshes the window with a manual update.
+// whole when it changed something, and then refreshes the window with a manual update. A list
+// locked by policy refuses all three with one message before anything else.
 #include "app/client.h"
 
 #include <cstdint>

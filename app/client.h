@@ -1,10 +1,12 @@
 #pragma once
 // What the commands of the running client share: the user-interface port, the one server
-// connection, the clock, and the main window's excluded-file lists that each status reply
-// fills. Owned by the entry point for the whole run; no copy of the account list lives here.
+// connection, the clock, the group policy read at start-up, and the main window's
+// excluded-file lists that each status reply fills. Owned by the entry point for the whole
+// run; no copy of the account list lives here.
 #include "accounts/account_lists.h"
 #include "app/user_interface.h"
 #include "core/clock.h"
+#include "core/managed_policy.h"
 
 namespace kpv {
 
@@ -17,6 +19,7 @@ struct Client {
     AccountIdList excludedIds; // in step with excludedTexts
     BufferList excludedTexts;  // each the CR LF separated excluded-file names, zero-terminated
     bool warningShown = false; // 1 while the outdated-backup warning is on screen
+    ManagedPolicy policy;      // read once at start-up; none set: the plain client
 };
 
 } // namespace kpv

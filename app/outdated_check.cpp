@@ -31,7 +31,7 @@ bool anyOutdated(Client& client, std::uint32_t periodSeconds) {
 void checkOutdated(Client& client) {
     if (client.warningShown)
         return;
-    if (!anyOutdated(client, warningPeriodSeconds(loadWarningDays())))
+    if (!anyOutdated(client, warningPeriodSeconds(effectiveWarningDays(client.policy.warningDays))))
         return;
     client.ui.showMainWindow();
     client.warningShown = true;

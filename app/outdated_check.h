@@ -1,6 +1,6 @@
 #pragma once
 // The client's one alarm: warns when the latest copy of any account is older than the period
-// chosen in the settings (3 days by default).
+// chosen in the settings (3 days by default), or the one a policy fixes.
 #include "app/client.h"
 #include "status/account_state.h"
 

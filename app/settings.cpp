@@ -35,6 +35,21 @@ int initialSettingsSelection() {
     return 0;
 }
 
+std::uint16_t effectiveWarningDays(std::uint16_t policyDays) {
+    return policyDays != 0 ? policyDays : loadWarningDays();
+}
+
+int policySettingsSelection(std::uint16_t policyDays) {
+    for (int i = 0; i < SETTINGS_ITEM_COUNT; ++i)
+        if (SETTINGS_ITEMS[i].days == policyDays)
+            return i;
+    return -1;
+}
+
+std::string periodText(std::uint16_t days) {
+    return std::to_string(days) + (days == 1 ? " dag" : " dagar");
+}
+
 void saveWarningDays(std::uint16_t days) {
     RecordStream settings;
     settings.appendU16(days);

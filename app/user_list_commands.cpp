@@ -1,6 +1,7 @@
 #include "app/user_list_commands.h"
 
 #include "accounts/account_list_file.h"
+#include "app/managed_accounts.h"
 #include "app/update_cycle.h"
 #include "core/data_file.h"
 
@@ -31,6 +32,8 @@ void exportUserList(Client& client) {
 }
 
 void importUserList(Client& client) {
+    if (refuseLockedAccounts(client))
+        return;
     SecureBuffer path;
     if (!client.ui.chooseUserListToOpen(path))
         return;

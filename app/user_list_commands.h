@@ -1,5 +1,6 @@
 #pragma once
-// Export and import of the whole account list as a user list file (*.ulf).
+// Export and import of the whole account list as a user list file (*.ulf). A list locked by
+// policy refuses the import (with one message, before the file dialog); export still works.
 #include "app/client.h"
 #include "core/secure_buffer.h"
 

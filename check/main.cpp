@@ -9,6 +9,7 @@
 #include "check/run_deadline.h"
 #include "check/status_query.h"
 #include "core/clock.h"
+#include "core/managed_policy.h"
 
 #include <cstdio>
 #include <string>
@@ -41,10 +42,13 @@ int reportFailure(const CheckOptions& options, CheckReport& report, const char* 
     return exitCodeFor(options.format, report);
 }
 
-// Fills the periods: the options, else the client's setting, else 3 days; critical at twice.
-void choosePeriods(const CheckOptions& options, const std::string& settingsPath,
-                   CheckReport& report) {
+// Fills the periods: the options, else the policy's, else the client's setting, else 3 days;
+// critical at twice.
+void choosePeriods(const CheckOptions& options, const ManagedPolicy& policy,
+                   const std::string& settingsPath, CheckReport& report) {
     std::uint32_t warningDays = options.warningDays;
+    if (warningDays == 0)
+        warningDays = policy.warningDays;
     if (warningDays == 0 && !settingsPath.empty())
         warningDays = loadWarningDaysFile(settingsPath);
     if (warningDays == 0)
@@ -81,7 +85,9 @@ int runCheck(int argc, const char* const* argv) {
         if (settingsPath.empty())
             settingsPath = folder + "settings.bin";
     }
-    choosePeriods(options, settingsPath, report);
+    // The client's own group policy (Windows only): its server and its warning period.
+    const ManagedPolicy policy = readManagedPolicy(systemPolicy());
+    choosePeriods(options, policy, settingsPath, report);
     if (report.criticalSeconds < report.warningSeconds)
         return reportFailure(options, report, "--critical must not be shorter than --warning");
 
@@ -100,7 +106,9 @@ int runCheck(int argc, const char* const* argv) {
     if (loadAccountListFile(accountsPath, ids, keys, names, report.error) &&
         selectAccounts(options.accountIds, ids, keys, names, report.error)) {
         QueryTarget target;
-        target.host = options.server.empty() ? KPV_SERVER_HOST : options.server;
+        target.host = !options.server.empty()      ? options.server
+                      : !policy.serverHost.empty() ? policy.serverHost
+                                                   : KPV_SERVER_HOST;
         target.port = options.port;
         // The exchange gives up a little before the watchdog, so that its own reason is told.
         const std::uint32_t limit = options.timeoutSeconds * 1000;

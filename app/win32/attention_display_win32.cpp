@@ -83,7 +83,7 @@ void AttentionDisplay::updateFinished(bool exchangeRan) {
 }
 
 void AttentionDisplay::remark() {
-    board_.remark(now(), warningPeriodSeconds(loadWarningDays()));
+    board_.remark(now(), warningPeriodSeconds(effectiveWarningDays(policyDays_)));
     if (window_ != nullptr)
         InvalidateRect(GetDlgItem(window_, IDC_ACCOUNT_LIST), nullptr, TRUE);
     showOnTray();

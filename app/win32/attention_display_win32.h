@@ -23,6 +23,8 @@ class AttentionDisplay {
     void exchangeFailed();
     void updateFinished(bool exchangeRan);
 
+    // A warning period (1-15 days) fixed by policy, used instead of the stored one; 0: none.
+    void fixWarningDays(std::uint16_t days) noexcept { policyDays_ = days; }
     // The warning period may have changed: marks the rows again at once, without an exchange.
     void remark();
     // Puts the current state on the tray icon, which must already be in the notification
@@ -43,6 +45,7 @@ class AttentionDisplay {
     std::vector<RunningUpdate> updates_; // the innermost last
     HINSTANCE instance_ = nullptr;
     HWND window_ = nullptr;
+    std::uint16_t policyDays_ = 0;
 };
 
 } // namespace kpv

@@ -14,6 +14,12 @@ namespace kpv {
 
 namespace {
 
+// What the settings dialog reads; owned by the caller for the dialog's whole run.
+struct SettingsRequest {
+    HWND mainWindow;
+    std::uint16_t policyDays; // 0: the user chooses
+};
+
 // What the excluded-files dialog reads; owned by the caller for the dialog's whole run.
 struct ExcludedFilesRequest {
     HWND mainWindow;
@@ -81,18 +87,30 @@ INT_PTR CALLBACK excludedFilesProcedure(HWND dialog, UINT message, WPARAM wParam
         });
 }
 
-void fillSettings(HWND dialog, HWND mainWindow) {
-    centreOnMainWindow(dialog, mainWindow);
-    for (const SettingsItem& item : SETTINGS_ITEMS) {
-        std::wstring text = widenUtf8(item.utf8Text);
-        LRESULT index = SendDlgItemMessageW(dialog, IDC_SETTINGS_PERIOD, CB_ADDSTRING, 0,
-                                            reinterpret_cast<LPARAM>(text.c_str()));
-        if (index >= 0)
-            SendDlgItemMessageW(dialog, IDC_SETTINGS_PERIOD, CB_SETITEMDATA,
-                                static_cast<WPARAM>(index), item.days);
+LRESULT addPeriod(HWND dialog, const char* utf8Text, std::uint16_t days) {
+    std::wstring text = widenUtf8(utf8Text);
+    LRESULT index = SendDlgItemMessageW(dialog, IDC_SETTINGS_PERIOD, CB_ADDSTRING, 0,
+                                        reinterpret_cast<LPARAM>(text.c_str()));
+    if (index >= 0)
+        SendDlgItemMessageW(dialog, IDC_SETTINGS_PERIOD, CB_SETITEMDATA, static_cast<WPARAM>(index),
+                            days);
+    return index;
+}
+
+void fillSettings(HWND dialog, const SettingsRequest& request) {
+    centreOnMainWindow(dialog, request.mainWindow);
+    for (const SettingsItem& item : SETTINGS_ITEMS)
+        addPeriod(dialog, item.utf8Text, item.days);
+    LRESULT selection = initialSettingsSelection();
+    if (request.policyDays != 0) {
+        selection = policySettingsSelection(request.policyDays);
+        if (selection < 0) // a period between the items: shown as it is
+            selection =
+                addPeriod(dialog, periodText(request.policyDays).c_str(), request.policyDays);
+        EnableWindow(GetDlgItem(dialog, IDC_SETTINGS_PERIOD), FALSE);
     }
-    SendDlgItemMessageW(dialog, IDC_SETTINGS_PERIOD, CB_SETCURSEL,
-                        static_cast<WPARAM>(initialSettingsSelection()), 0);
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_PERIOD, CB_SETCURSEL, static_cast<WPARAM>(selection),
+                        0);
 }
 
 void saveSelectedPeriod(HWND dialog) {
@@ -109,12 +127,14 @@ INT_PTR CALLBACK settingsProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
     return guardProcedure([&]() -> INT_PTR {
         switch (message) {
         case WM_INITDIALOG:
-            fillSettings(dialog, reinterpret_cast<HWND>(lParam));
+            fillSettings(dialog, *reinterpret_cast<const SettingsRequest*>(lParam));
             return TRUE;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
             case IDC_SETTINGS_OK:
-                saveSelectedPeriod(dialog);
+                // A period fixed by policy (the list greyed) is not the user's to store.
+                if (IsWindowEnabled(GetDlgItem(dialog, IDC_SETTINGS_PERIOD)))
+                    saveSelectedPeriod(dialog);
                 EndDialog(dialog, 1);
                 break;
             case IDC_SETTINGS_CANCEL:
@@ -147,9 +167,10 @@ void showExcludedFilesDialog(HINSTANCE instance, HWND mainWindow, const Client& 
                     excludedFilesProcedure, reinterpret_cast<LPARAM>(&request));
 }
 
-void showSettingsDialog(HINSTANCE instance, HWND mainWindow) {
+void showSettingsDialog(HINSTANCE instance, HWND mainWindow, std::uint16_t policyDays) {
+    SettingsRequest request{mainWindow, policyDays};
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SETTINGS), mainWindow, settingsProcedure,
-                    reinterpret_cast<LPARAM>(mainWindow));
+                    reinterpret_cast<LPARAM>(&request));
 }
 
 } // namespace kpv

@@ -18,6 +18,8 @@ void showExcludedFilesDialog(HINSTANCE instance, HWND mainWindow, const Client& 
                              std::uint32_t accountId);
 
 // "Inställningar...": dialog 109; "OK" stores the chosen warning period in settings.bin.
-void showSettingsDialog(HINSTANCE instance, HWND mainWindow);
+// policyDays (1-15) is a period fixed by policy: the list then shows it, greyed, and "OK"
+// stores nothing; 0 leaves the choice to the user.
+void showSettingsDialog(HINSTANCE instance, HWND mainWindow, std::uint16_t policyDays);
 
 } // namespace kpv

@@ -1,16 +1,20 @@
-// The process: working folder, single-instance lock, server endpoint and connection, then the
-// main window until "Avsluta", then everything torn down in a fixed order.
+// The process: working folder, single-instance lock, group policy, server endpoint and
+// connection, then the main window until "Avsluta", then everything torn down in a fixed
+// order.
 #include "app/client.h"
 #include "app/win32/main_window_win32.h"
 #include "app/win32/startup_win32.h"
 #include "app/win32/win32_user_interface.h"
 #include "core/clock.h"
+#include "core/managed_policy.h"
 #include "net/server_address.h"
 #include "net/server_connection.h"
 
 #include <commctrl.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #ifndef KPV_SERVER_HOST
 #error "KPV_SERVER_HOST must name the monitoring service's host (set by CMake)"
@@ -20,11 +24,13 @@ namespace kpv {
 
 namespace {
 
-ServerAddress defaultServerAddress() {
+// policyHost: the host a policy names instead of the build's; empty for none.
+ServerAddress serverAddress(const std::string& policyHost) {
     ServerAddress address;
     address.address = 0; // resolve the name at every exchange
     address.port = DEFAULT_SERVER_PORT;
-    SecureBuffer name = SecureBuffer::fromCString(KPV_SERVER_HOST);
+    SecureBuffer name =
+        SecureBuffer::fromCString(policyHost.empty() ? KPV_SERVER_HOST : policyHost.c_str());
     address.hostName = name.printableCopy();
     return address;
 }
@@ -42,7 +48,8 @@ int runClient(HINSTANCE instance) {
     controls.dwICC = ICC_LISTVIEW_CLASSES;
     InitCommonControlsEx(&controls);
 
-    ServerAddress address = defaultServerAddress();
+    ManagedPolicy policy = readManagedPolicy(systemPolicy());
+    ServerAddress address = serverAddress(policy.serverHost);
     // A failed Winsock start-up is not fatal: the window opens and each exchange reports it.
     bool socketsFailed = false;
     auto connection = std::make_unique<ServerConnection>(address, socketsFailed);
@@ -50,7 +57,7 @@ int runClient(HINSTANCE instance) {
     INT_PTR ended = 0;
     {
         Win32UserInterface ui(instance);
-        Client client{ui, *connection, systemClock(), {}, {}, false};
+        Client client{ui, *connection, systemClock(), {}, {}, false, std::move(policy)};
         MainWindow mainWindow(instance, client, ui);
         ended = mainWindow.run();
     }

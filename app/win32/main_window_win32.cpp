@@ -1,6 +1,7 @@
 #include "app/win32/main_window_win32.h"
 
 #include "app/account_commands.h"
+#include "app/managed_accounts.h"
 #include "app/update_cycle.h"
 #include "app/user_list_commands.h"
 #include "app/win32/dialogs_win32.h"
@@ -149,12 +150,39 @@ void MainWindow::initialise(HWND window) {
     writeWindowFile(window);
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     insertColumns();
+    ui_.attention().fixWarningDays(client_.policy.warningDays);
+    if (!client_.policy.userListFile.empty())
+        importPresetList();
     // The first update runs before the window is shown: it appears with its rows.
     updateStatus(client_, false);
     SetTimer(window, UPDATE_TIMER, UPDATE_INTERVAL_MS, nullptr);
     listMenu_.reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_LIST_MENU)));
+    if (client_.policy.accountsLocked)
+        greyAccountChanges();
     installTrayIcon();
     setWindowIcons();
+}
+
+void MainWindow::importPresetList() {
+    // The policy's path is UTF-8; the file calls take the ANSI code page. A path with no ANSI
+    // form cannot be opened, and is reported like any unreadable file.
+    const SecureBuffer path =
+        narrowToAnsi(widenUtf8(client_.policy.userListFile.c_str()).c_str(), MAX_PATH);
+    importPresetUserList(client_, path.empty() ? "" : path.text());
+}
+
+// A list locked by policy: every command that would change it is greyed (export stays).
+void MainWindow::greyAccountChanges() const {
+    constexpr UINT GREYED = MF_BYCOMMAND | MF_GRAYED;
+    if (HMENU bar = GetMenu(window_)) {
+        for (UINT id : {IDM_ADD_ACCOUNT, IDM_REMOVE_SELECTED, IDM_IMPORT_LIST})
+            EnableMenuItem(bar, id, GREYED);
+    }
+    if (listMenu_) {
+        for (UINT id : {IDM_RENAME, IDM_REMOVE_FROM_LIST})
+            EnableMenuItem(listMenu_.get(), id, GREYED);
+    }
+    EnableWindow(GetDlgItem(window_, IDC_ADD_USER), FALSE);
 }
 
 void MainWindow::insertColumns() {
@@ -205,7 +233,7 @@ void MainWindow::onCommand(unsigned id) {
         updateStatus(client_, false);
         break;
     case IDM_SETTINGS:
-        showSettingsDialog(instance_, window_);
+        showSettingsDialog(instance_, window_, client_.policy.warningDays);
         ui_.attention().remark(); // a new period marks the rows at once
         break;
     case IDM_HIDE:

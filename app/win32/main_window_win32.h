@@ -29,6 +29,9 @@ class MainWindow {
 
     void initialise(HWND window);
     void insertColumns();
+    // The policy's preset user list, for a user who has no account list yet.
+    void importPresetList();
+    void greyAccountChanges() const;
     // dpi: the window's new dots per inch (WM_DPICHANGED).
     void rescaleColumns(int dpi);
     void setWindowIcons();

@@ -18,7 +18,7 @@ struct ClientFixture {
     explicit ClientFixture(std::int64_t now = FIXTURE_NOW, std::uint16_t port = 1)
         : clock(now), connection(loopbackAddress(port), startupFailed, systemSocketLayer(),
                                  systemClock(), fastTiming()),
-          client{ui, connection, clock, {}, {}, false} {}
+          client{ui, connection, clock, {}, {}, false, {}} {}
 
     TempFolder folder;
     ScriptedUi ui;
