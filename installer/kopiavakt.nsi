@@ -21,7 +21,8 @@
 ; Exit codes (installer and uninstaller): 0 done, 1 cancelled by the user, 2 failed,
 ; 3 Kopiavakt was running and the user declined to close it (in silent mode: it was running;
 ; nothing was changed), 4 (installer, silent mode) started elevated without /ELEVATED; nothing
-; was changed.
+; was changed, 5 (installer) Kopiavakt is already installed for every user of the machine (the
+; MSI); nothing was changed.
 
 Unicode true
 Target amd64-unicode
@@ -48,6 +49,9 @@ SetDateSave off
 !define LINK_NAME "Kopiavakt.lnk"
 !define EXIT_RUNNING 3
 !define EXIT_ELEVATED 4
+!define EXIT_MACHINE_INSTALL 5
+; Written by the per-machine package (installer/msi/kopiavakt.wxs): where it installed.
+!define MACHINE_KEY "Software\Kopiavakt"
 !define DATA_DIR "$LOCALAPPDATA\KPV_wd"
 
 Name "${PRODUCT}"
@@ -82,6 +86,7 @@ UninstPage custom un.showDataPage un.leaveDataPage
 LangString KPV_RUNNING ${LANG_SWEDISH} "Kopiavakt körs.$\r$\n$\r$\nAvsluta programmet först (högerklicka på ikonen i meddelandefältet och välj $\"Avsluta$\") och försök sedan igen."
 LangString KPV_RUNNING_ABORT ${LANG_SWEDISH} "Avbrutet: Kopiavakt körs."
 LangString KPV_ELEVATED ${LANG_SWEDISH} "Installationsprogrammet körs som administratör.$\r$\n$\r$\nKopiavakt installeras för den inloggade användaren och behöver ingen administratörsbehörighet. Fortsätter du installeras Kopiavakt för kontot $\"$0$\", och programmet startas inte härifrån.$\r$\n$\r$\nVill du fortsätta ändå?"
+LangString KPV_MACHINE_INSTALL ${LANG_SWEDISH} "Kopiavakt är redan installerat för alla användare på den här datorn (i $\"$0$\").$\r$\n$\r$\nDen installationen räcker, och ingen egen installation görs: Kopiavakt finns på Start-menyn och startar när du loggar in."
 LangString KPV_DATA_TITLE ${LANG_SWEDISH} "Dina uppgifter"
 LangString KPV_DATA_SUBTITLE ${LANG_SWEDISH} "Välj om kontolistan och inställningarna ska finnas kvar."
 LangString KPV_DATA_TEXT ${LANG_SWEDISH} "Dina konton och inställningar i $\"${DATA_DIR}$\" finns kvar efter avinstallationen, så att en senare installation hittar dem igen."
@@ -242,8 +247,22 @@ Function showFinishPage
     ${EndIf}
 FunctionEnd
 
+; The per-machine package already gives every user the client (and starts it at login): a second,
+; per-user client would watch the same list twice. Says so and installs nothing.
+Function refuseOverMachineInstall
+    SetRegView 64
+    ReadRegStr $0 HKLM "${MACHINE_KEY}" "MachineInstall"
+    SetRegView default
+    ${If} $0 != ""
+        MessageBox MB_OK|MB_ICONINFORMATION "$(KPV_MACHINE_INSTALL)" /SD IDOK
+        SetErrorLevel ${EXIT_MACHINE_INSTALL}
+        Quit
+    ${EndIf}
+FunctionEnd
+
 Function .onInit
     SetShellVarContext current
+    Call refuseOverMachineInstall
     Call confirmElevatedStart
     ; An upgrade keeps the user's choice: a Startup shortcut removed since the last install is
     ; not put back.

@@ -175,12 +175,12 @@ void MainWindow::importPresetList() {
 void MainWindow::greyAccountChanges() const {
     constexpr UINT GREYED = MF_BYCOMMAND | MF_GRAYED;
     if (HMENU bar = GetMenu(window_)) {
-        for (UINT id : {IDM_ADD_ACCOUNT, IDM_REMOVE_SELECTED, IDM_IMPORT_LIST})
-            EnableMenuItem(bar, id, GREYED);
+        for (int id : {IDM_ADD_ACCOUNT, IDM_REMOVE_SELECTED, IDM_IMPORT_LIST})
+            EnableMenuItem(bar, static_cast<UINT>(id), GREYED);
     }
     if (listMenu_) {
-        for (UINT id : {IDM_RENAME, IDM_REMOVE_FROM_LIST})
-            EnableMenuItem(listMenu_.get(), id, GREYED);
+        for (int id : {IDM_RENAME, IDM_REMOVE_FROM_LIST})
+            EnableMenuItem(listMenu_.get(), static_cast<UINT>(id), GREYED);
     }
     EnableWindow(GetDlgItem(window_, IDC_ADD_USER), FALSE);
 }
