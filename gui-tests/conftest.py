@@ -1,7 +1,7 @@
 """Fixtures of the GUI tests: the real client under Xvfb and Wine, driven by kpv-auto, against the
 reference server with accounts made by kpv-keytool.
 
-The programs come from the environment (ctest sets it): KPV_CLIENT_EXE, KPV_AUTO_EXE (Windows),
+The programs come from the environment (ctest sets it): KPV_CLIENT_EXE, KPV_CHECK_EXE, KPV_AUTO_EXE (Windows),
 KPV_SERVER, KPV_KEYTOOL (Linux), by default those of build/windows and build/native; logs go to
 KPV_GUI_OUT (default build/gui-tests). The run needs a network namespace of its own (port
 55502): unshare --net /usr/bin/python3 -m pytest gui-tests [-k CASE]
@@ -44,6 +44,7 @@ def programs():
     windows, native = ROOT / "build" / "windows", ROOT / "build" / "native" / "tools"
     return {name: program_from_environment(variable, default) for name, variable, default in
             (("client", "KPV_CLIENT_EXE", windows / "app" / "win32" / "kopiavakt.exe"),
+             ("check", "KPV_CHECK_EXE", windows / "check" / "kopiavakt-check.exe"),
              ("auto", "KPV_AUTO_EXE", windows / "gui-tests" / "kpv-auto.exe"),
              ("server", "KPV_SERVER", native / "kpv-server"),
              ("keytool", "KPV_KEYTOOL", native / "kpv-keytool"))}

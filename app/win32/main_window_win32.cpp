@@ -4,6 +4,7 @@
 #include "app/managed_accounts.h"
 #include "app/update_cycle.h"
 #include "app/user_list_commands.h"
+#include "app/win32/account_lock_win32.h"
 #include "app/win32/dialogs_win32.h"
 #include "app/win32/procedure_guard_win32.h"
 #include "app/win32/resource_ids.h"
@@ -158,7 +159,7 @@ void MainWindow::initialise(HWND window) {
     SetTimer(window, UPDATE_TIMER, UPDATE_INTERVAL_MS, nullptr);
     listMenu_.reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_LIST_MENU)));
     if (client_.policy.accountsLocked)
-        greyAccountChanges();
+        greyAccountChanges(GetMenu(window_), listMenu_.get(), GetDlgItem(window_, IDC_ADD_USER));
     installTrayIcon();
     setWindowIcons();
 }
@@ -169,20 +170,6 @@ void MainWindow::importPresetList() {
     const SecureBuffer path =
         narrowToAnsi(widenUtf8(client_.policy.userListFile.c_str()).c_str(), MAX_PATH);
     importPresetUserList(client_, path.empty() ? "" : path.text());
-}
-
-// A list locked by policy: every command that would change it is greyed (export stays).
-void MainWindow::greyAccountChanges() const {
-    constexpr UINT GREYED = MF_BYCOMMAND | MF_GRAYED;
-    if (HMENU bar = GetMenu(window_)) {
-        for (int id : {IDM_ADD_ACCOUNT, IDM_REMOVE_SELECTED, IDM_IMPORT_LIST})
-            EnableMenuItem(bar, static_cast<UINT>(id), GREYED);
-    }
-    if (listMenu_) {
-        for (int id : {IDM_RENAME, IDM_REMOVE_FROM_LIST})
-            EnableMenuItem(listMenu_.get(), static_cast<UINT>(id), GREYED);
-    }
-    EnableWindow(GetDlgItem(window_, IDC_ADD_USER), FALSE);
 }
 
 void MainWindow::insertColumns() {

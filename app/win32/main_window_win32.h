@@ -31,7 +31,6 @@ class MainWindow {
     void insertColumns();
     // The policy's preset user list, for a user who has no account list yet.
     void importPresetList();
-    void greyAccountChanges() const;
     // dpi: the window's new dots per inch (WM_DPICHANGED).
     void rescaleColumns(int dpi);
     void setWindowIcons();

@@ -33,6 +33,7 @@ int commandClose(Options& options);
 int commandTray(Options& options);
 int commandSettle(Options& options);
 int commandVisible(Options& options);
+int commandGreyed(Options& options);
 int commandWaitVisible(Options& options);
 int commandWaitHidden(Options& options);
 int commandTexts(Options& options);

@@ -59,6 +59,10 @@ const std::vector<Command>& commands() {
         {{"settle", "let the window's thread finish what was posted (WM_NULL round trip)"},
          commandSettle},
         {{"visible", "print visible or hidden (exit code 0 or 4)"}, commandVisible},
+        {{"greyed",
+          "print the ids of the main window's greyed menu-bar items (where another process can "
+          "read them) and disabled buttons"},
+         commandGreyed},
         {{"wait-visible", "wait until the main window is visible", {}, {"foreground"}},
          commandWaitVisible},
         {{"wait-hidden", "wait until the main window is hidden"}, commandWaitHidden},

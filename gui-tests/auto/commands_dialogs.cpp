@@ -328,6 +328,8 @@ int commandSettings(Options& options) {
         if (days && static_cast<std::int64_t>(item.days) == *days)
             wanted = i;
     }
+    if (!IsWindowEnabled(GetDlgItem(dialog, IDC_SETTINGS_PERIOD)))
+        out("(greyed)\n");
     if (days) {
         if (!wanted)
             return fail(EXIT_FAILED, "no item has that number of days");

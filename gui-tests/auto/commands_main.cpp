@@ -255,6 +255,36 @@ int commandVisible(Options& options) {
     return visible ? EXIT_DONE : EXIT_HIDDEN;
 }
 
+int commandGreyed(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    HWND window = mainWindow(Deadline(timeout));
+    if (window == nullptr)
+        return fail(EXIT_TIMED_OUT, "no main window");
+    // Windows lets another process read a window's menus; Wine keeps them in the owner's
+    // process, and then only the buttons can be told.
+    HMENU bar = GetMenu(window);
+    const int menus = bar != nullptr ? GetMenuItemCount(bar) : 0;
+    if (bar != nullptr && menus < 0)
+        out("menu (not readable from another process)\n");
+    for (int m = 0; m < menus; ++m) {
+        HMENU popup = GetSubMenu(bar, m);
+        const int items = popup != nullptr ? GetMenuItemCount(popup) : 0;
+        for (int i = 0; i < items; ++i) {
+            const UINT id = GetMenuItemID(popup, i);
+            const UINT state = GetMenuState(popup, static_cast<UINT>(i), MF_BYPOSITION);
+            if (id != 0 && id != static_cast<UINT>(-1) && state != static_cast<UINT>(-1) &&
+                (state & (MF_GRAYED | MF_DISABLED)) != 0)
+                out(std::to_string(id) + "\n");
+        }
+    }
+    for (int id : {IDC_ADD_USER, IDC_HIDE})
+        if (!IsWindowEnabled(GetDlgItem(window, id)))
+            out(std::to_string(id) + "\n");
+    return EXIT_DONE;
+}
+
 namespace {
 
 int waitForVisibility(Options& options, bool wanted) {

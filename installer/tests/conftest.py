@@ -1,8 +1,9 @@
 """Fixtures of the installer tests: the installer, the uninstaller and the portable zip under Xvfb
 and Wine, looked at from inside Wine with kpv-auto.
 
-The files come from the environment (ctest sets it): KPV_SETUP, KPV_ZIP, KPV_CLIENT_EXE (the exe
-they pack), KPV_AUTO_EXE and KPV_VERSION, by default those of build/windows-release; logs go to
+The files come from the environment (ctest sets it): KPV_SETUP, KPV_MSI, KPV_ZIP, KPV_CLIENT_EXE
+and KPV_CHECK_EXE (the exes they pack), KPV_AUTO_EXE and KPV_VERSION, by default those of
+build/windows-release; logs go to
 KPV_INSTALLER_OUT (default build/installer-tests). The run needs a network namespace of its own:
 unshare --net /usr/bin/python3 -m pytest installer/tests [-k CASE]
 """
@@ -42,6 +43,9 @@ def release():
     return {"version": version,
             "setup": program_from_environment("KPV_SETUP", f"{release}-setup.exe"),
             "zip": program_from_environment("KPV_ZIP", f"{release}-portable.zip"),
+            "msi": program_from_environment("KPV_MSI", f"{release}.msi"),
+            "check": program_from_environment("KPV_CHECK_EXE",
+                                              build / "check" / "kopiavakt-check.exe"),
             "client": program_from_environment("KPV_CLIENT_EXE",
                                                build / "app" / "win32" / "kopiavakt.exe"),
             "auto": program_from_environment("KPV_AUTO_EXE", build / "gui-tests" / "kpv-auto.exe")}

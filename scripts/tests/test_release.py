@@ -1,8 +1,10 @@
 """Tests of scripts/release.sh on the committed HEAD (uncommitted changes are not in a release):
 two releases of one commit, built from temporary folders of different path lengths at different
-times, are byte for byte the same; a release signed with a throw-away self-signed certificate
-carries valid Authenticode signatures on the installer and every exe in it and in the zip (the
-uninstaller too), which without their signatures are the unsigned exe; signing with a password
+times, are byte for byte the same (installer, MSI, zip, policy template, winget manifest); the
+winget manifest reads as YAML with the fields winget requires and the release's checksums and
+product code, and the policy template passes its check; a release signed with a throw-away self-signed certificate
+carries valid Authenticode signatures on the installer, the MSI and every exe in it and in the
+zip (the uninstaller too), which without their signatures are the unsigned exe; signing with a password
 file works and a wrong password fails, leaving the file as it was.
 
 Each release is built once per run (module fixtures). No network, so no time-stamp server.
@@ -11,6 +13,7 @@ Files go to KPV_RELEASE_TESTS_OUT (default build/release-tests).
 """
 
 import filecmp
+import hashlib
 import os
 import pathlib
 import secrets
@@ -19,6 +22,7 @@ import subprocess
 import zipfile
 
 import pytest
+import yaml
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 
@@ -30,11 +34,14 @@ class Release:
         self.folder = folder
         self.setup = only(folder.glob("*-setup.exe"))
         self.zip = only(folder.glob("*.zip"))
+        self.msi = only(folder.glob("*.msi"))
         self.sums = folder / "SHA256SUMS"
         self.unpacked = folder / "unpacked"
 
     def files(self):
-        return [self.setup, self.zip, self.sums]
+        return [self.setup, self.msi, self.zip, self.sums,
+                *sorted((self.folder / "admx").rglob("*.adm?")),
+                *sorted((self.folder / "winget").glob("*.yaml"))]
 
     def unpack(self):
         """The installer's payload and uninstaller into unpacked/setup, the zip into
@@ -141,10 +148,43 @@ def test_two_builds_of_one_commit_are_identical(first, second):
     assert not differing, f"differ between two builds of one commit: {differing}"
 
 
+def test_winget_manifest_and_policy_template(first):
+    manifests = {document["ManifestType"]: document for document in (
+        yaml.safe_load(path.read_text(encoding="utf-8"))
+        for path in sorted((first.folder / "winget").glob("*.yaml")))}
+    assert sorted(manifests) == ["defaultLocale", "installer", "version"], "manifest files"
+    required = {"version": ["DefaultLocale"],
+                "installer": ["Installers"],
+                "defaultLocale": ["PackageLocale", "Publisher", "PackageName", "License",
+                                  "ShortDescription"]}
+    version = manifests["version"]["PackageVersion"]
+    for kind, document in manifests.items():
+        for field in ["PackageIdentifier", "PackageVersion", "ManifestVersion", *required[kind]]:
+            assert document.get(field), f"{kind} manifest lacks {field}"
+        assert document["ManifestVersion"] == "1.6.0", f"{kind} manifest schema"
+        assert document["PackageIdentifier"] == manifests["version"]["PackageIdentifier"]
+        assert document["PackageVersion"] == version, f"{kind} manifest version"
+    installers = {entry["InstallerType"]: entry for entry in manifests["installer"]["Installers"]}
+    assert sorted(installers) == ["msi", "nullsoft"], "installer types"
+    for entry, path, scope in ((installers["msi"], first.msi, "machine"),
+                               (installers["nullsoft"], first.setup, "user")):
+        assert entry["InstallerSha256"] == hashlib.sha256(path.read_bytes()).hexdigest().upper()
+        assert entry["InstallerUrl"].startswith("https://") and \
+            entry["InstallerUrl"].endswith("/" + path.name), "installer address"
+        assert entry["Architecture"] == "x64" and entry["Scope"] == scope
+    properties = dict(line.split("\t", 1) for line in
+                      run(["msiinfo", "export", str(first.msi), "Property"]).splitlines()
+                      if "\t" in line)
+    assert installers["msi"]["ProductCode"] == properties["ProductCode"], "product code"
+    assert properties["ProductVersion"] == version, "the MSI's version"
+    run(["/usr/bin/python3", str(ROOT / "scripts" / "check-admx.py"), str(first.folder / "admx")])
+
+
 def test_every_exe_of_a_signed_release_verifies(signed, verify):
-    # The installer, and the uninstaller and programs packed in the installer and the zip.
-    exes = [signed.setup] + sorted(signed.unpack().rglob("*.exe"))
-    assert len(exes) >= 4, f"only {len(exes)} exes found: {exes}"
+    # The installer and the MSI, and the uninstaller and programs packed in the installer and
+    # the zip.
+    exes = [signed.setup, signed.msi] + sorted(signed.unpack().rglob("*.exe"))
+    assert len(exes) >= 5, f"only {len(exes)} exes found: {exes}"
     unsigned = {str(exe.relative_to(signed.folder)): report
                 for exe in exes if (report := verify(exe)) is not None}
     assert not unsigned, f"no valid signature: {unsigned}"
