@@ -143,8 +143,8 @@ def same(a, b):
 
 
 def test_two_builds_of_one_commit_are_identical(first, second):
-    differing = [path.name for path in first.files()
-                 if not same(path, second.folder / path.name)]
+    names = [path.relative_to(first.folder) for path in first.files()]
+    differing = [str(name) for name in names if not same(first.folder / name, second.folder / name)]
     assert not differing, f"differ between two builds of one commit: {differing}"
 
 
