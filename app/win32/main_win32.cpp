@@ -1,6 +1,7 @@
 // The process: working folder, single-instance lock, server endpoint and connection, then the
 // main window until "Avsluta", then everything torn down in a fixed order.
 #include "app/client.h"
+#include "app/win32/app_identity_win32.h"
 #include "app/win32/main_window_win32.h"
 #include "app/win32/startup_win32.h"
 #include "app/win32/win32_user_interface.h"
@@ -66,5 +67,6 @@ int runClient(HINSTANCE instance) {
 } // namespace kpv
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    kpv::claimAppUserModelId(); // before any window, also a message box's
     return kpv::runClient(instance);
 }
