@@ -168,7 +168,9 @@ class WinHttpClient final : public HttpClient {
         if (request.body.size() > 0x7FFFFFFF)
             return failure("The request is too large");
 
-        std::wstring url = win32::wideFromUtf8(request.url);
+        // The URL (a webhook's is its secret) and everything made of it are wiped after use.
+        win32::WipedWideText url;
+        url.appendUtf8(request.url);
         URL_COMPONENTS parts{};
         parts.dwStructSize = sizeof parts;
         parts.dwHostNameLength = static_cast<DWORD>(-1);
@@ -180,17 +182,16 @@ class WinHttpClient final : public HttpClient {
         const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
         if ((!secure && parts.nScheme != INTERNET_SCHEME_HTTP) || parts.dwHostNameLength == 0)
             return failure(ERROR_WINHTTP_UNRECOGNIZED_SCHEME);
-        const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-        std::wstring target;
-        if (parts.dwUrlPathLength != 0)
-            target.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-        if (parts.dwExtraInfoLength != 0)
-            target.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-        const std::size_t fragment = target.find(L'#'); // never sent to the server
-        if (fragment != std::wstring::npos)
-            target.erase(fragment);
-        if (target.empty() || target.front() != L'/')
-            target.insert(target.begin(), L'/');
+        win32::WipedWideText host;
+        host.append(parts.lpszHostName, parts.dwHostNameLength);
+        win32::WipedWideText target;
+        if (parts.dwUrlPathLength == 0 || parts.lpszUrlPath[0] != L'/')
+            target.append(L"/");
+        target.append(parts.lpszUrlPath, parts.dwUrlPathLength);
+        target.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+        const std::size_t fragment = target.view().find(L'#'); // never sent to the server
+        if (fragment != std::wstring_view::npos)
+            target.truncate(fragment);
 
         const InternetHandle connection(WinHttpConnect(session_, host.c_str(), parts.nPort, 0));
         if (!connection)
@@ -221,9 +222,13 @@ class WinHttpClient final : public HttpClient {
         DWORD features = WINHTTP_DISABLE_COOKIES;
         WinHttpSetOption(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, &features, sizeof features);
 
-        std::wstring headers;
-        for (const auto& [name, value] : request.headers)
-            headers += win32::wideFromUtf8(name) + L": " + win32::wideFromUtf8(value) + L"\r\n";
+        win32::WipedWideText headers; // may carry a token
+        for (const auto& [name, value] : request.headers) {
+            headers.appendUtf8(name);
+            headers.append(L": ");
+            headers.appendUtf8(value);
+            headers.append(L"\r\n");
+        }
         if (!headers.empty() &&
             !WinHttpAddRequestHeaders(handle.get(), headers.c_str(),
                                       static_cast<DWORD>(headers.size()),

@@ -330,7 +330,9 @@ class SchannelMailStream final : public MailStream {
     // messages after the handshake) on the established context with what is pending.
     bool handshake(bool initial, std::string& error) {
         bool first = initial;
-        bool needInput = !initial && pending_.empty();
+        // A renegotiation starts from what is pending (TLS 1.3 puts its messages there), even
+        // nothing: waiting for the server first could wait for what it will never send.
+        bool needInput = false;
         for (int round = 0; round < MAX_HANDSHAKE_ROUNDS; ++round) {
             if (needInput && !receiveInto(pending_, error))
                 return false;

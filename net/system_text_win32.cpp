@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
+#include "core/secure_memory.h"
+
 namespace kpv::win32 {
 
 std::wstring wideFromUtf8(const std::string& text) {
@@ -14,6 +18,52 @@ std::wstring wideFromUtf8(const std::string& text) {
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
     return wide;
+}
+
+void WipedWideText::reserveMore(std::size_t more) {
+    if (text_.capacity() - text_.size() >= more)
+        return;
+    std::wstring grown;
+    grown.reserve((text_.size() + more) * 2);
+    grown.assign(text_);
+    clear();
+    text_.swap(grown);
+}
+
+void WipedWideText::append(const wchar_t* text, std::size_t length) {
+    if (text == nullptr || length == 0)
+        return;
+    reserveMore(length);
+    text_.append(text, length);
+}
+
+void WipedWideText::append(const wchar_t* text) {
+    append(text, std::wcslen(text));
+}
+
+void WipedWideText::appendUtf8(const std::string& text) {
+    if (text.empty() || text.size() > 0x7FFFFFFF)
+        return;
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    if (length <= 0)
+        return;
+    const std::size_t at = text_.size();
+    reserveMore(static_cast<std::size_t>(length));
+    text_.resize(at + static_cast<std::size_t>(length));
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, text_.data() + at, length);
+}
+
+void WipedWideText::truncate(std::size_t length) {
+    if (length >= text_.size())
+        return;
+    secureWipe(text_.data() + length, (text_.size() - length) * sizeof(wchar_t));
+    text_.resize(length);
+}
+
+void WipedWideText::clear() noexcept {
+    secureWipe(text_.data(), text_.capacity() * sizeof(wchar_t));
+    text_.clear();
 }
 
 std::string utf8FromWide(const wchar_t* text, std::size_t length) {

@@ -1,13 +1,44 @@
 #pragma once
 // Text conversions at the Windows edge of the network code: UTF-8 in the portable code, UTF-16
 // in the system's calls, and one-line UTF-8 texts for the system's error numbers.
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kpv::win32 {
 
 // The UTF-16 form of UTF-8 text; bytes that are not UTF-8 become U+FFFD.
 std::wstring wideFromUtf8(const std::string& text);
+
+// UTF-16 text that may be secret (a webhook's URL, a token in a header): its storage is wiped
+// whenever it is given back, also when the text grows.
+class WipedWideText {
+  public:
+    WipedWideText() = default;
+    WipedWideText(const WipedWideText&) = delete;
+    WipedWideText& operator=(const WipedWideText&) = delete;
+    ~WipedWideText() { clear(); }
+
+    void append(const wchar_t* text, std::size_t length);
+    void append(const wchar_t* text); // zero-terminated
+    // Appends UTF-8 text converted to UTF-16; bytes that are not UTF-8 become U+FFFD.
+    void appendUtf8(const std::string& text);
+    // Keeps the first `length` units.
+    void truncate(std::size_t length);
+    void clear() noexcept;
+
+    const wchar_t* c_str() const noexcept { return text_.c_str(); }
+    std::size_t size() const noexcept { return text_.size(); }
+    bool empty() const noexcept { return text_.empty(); }
+    std::wstring_view view() const noexcept { return text_; }
+
+  private:
+    // Room for `more` units without a reallocation the wipe would miss.
+    void reserveMore(std::size_t more);
+
+    std::wstring text_;
+};
 
 // The UTF-8 form of `length` UTF-16 units.
 std::string utf8FromWide(const wchar_t* text, std::size_t length);
