@@ -203,8 +203,10 @@ class WinHttpClient final : public HttpClient {
         if (!handle)
             return failure(GetLastError());
 
-        const int timeout = request.timeoutMilliseconds > 0x7FFFFFFFu
-                                ? 0x7FFFFFFF
+        // 0 would mean "wait for ever" to WinHTTP.
+        const int timeout = request.timeoutMilliseconds > 0x7FFFFFFFu ? 0x7FFFFFFF
+                            : request.timeoutMilliseconds == 0
+                                ? 1
                                 : static_cast<int>(request.timeoutMilliseconds);
         if (!WinHttpSetTimeouts(handle.get(), timeout, timeout, timeout, timeout))
             return failure(GetLastError());

@@ -45,8 +45,10 @@ class PlainMailStream final : public MailStream {
             error = NO_TLS;
             return false;
         }
-        timeout_ =
-            timeoutMilliseconds > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMilliseconds);
+        // poll waits not at all for 0, and the stream promises a wait.
+        timeout_ = timeoutMilliseconds > 0x7FFFFFFFu ? 0x7FFFFFFF
+                   : timeoutMilliseconds == 0        ? 1
+                                                     : static_cast<int>(timeoutMilliseconds);
         std::uint32_t address = 0;
         bool found = false;
         if (host.empty() || ip4::lookUp(host.c_str(), address, found) != 0 || !found) {

@@ -97,7 +97,8 @@ class SchannelMailStream final : public MailStream {
     bool open(const std::string& host, std::uint16_t port, bool implicitTls,
               std::uint32_t timeoutMilliseconds, std::string& error) override {
         close();
-        timeout_ = timeoutMilliseconds;
+        // 0 would mean "wait for ever" to SO_RCVTIMEO and SO_SNDTIMEO.
+        timeout_ = timeoutMilliseconds == 0 ? 1 : timeoutMilliseconds;
         host_ = win32::wideFromUtf8(host);
         WSADATA data{};
         if (WSAStartup(0x0202, &data) != 0) {
