@@ -4,6 +4,7 @@
 ;   VERSION       the project version, e.g. 1.0.0
 ;   VERSION_QUAD  the same as four numbers, e.g. 1.0.0.0
 ;   PUBLISHER     the publisher named in Apps and in the version resource
+;   APP_USER_MODEL_ID  the client's AppUserModelID, written on its shortcuts
 ;   CLIENT_EXE    the built kopiavakt.exe
 ;   CHECK_EXE     the built kopiavakt-check.exe (the command-line check for monitoring systems)
 ;   ICON          the program's icon
@@ -148,6 +149,62 @@ FunctionEnd
 !insertmacro KPV_RUNNING_FUNCTIONS ""
 !insertmacro KPV_RUNNING_FUNCTIONS "un."
 
+; Gives the shortcut at $0 the AppUserModelID the client claims for its process, so that
+; Windows shows the client's notifications as Kopiavakt's and keeps them in the notification
+; centre. Debian's NSIS has no plug-in for shortcut properties: the shell's own COM objects are
+; called through the System plug-in (vtable slots: IUnknown 0-2; IPersistFile Load 5, Save 6;
+; IPropertyStore SetValue 6, Commit 7). A step that fails leaves the shortcut as it was.
+Function setShortcutAppId
+    Push $1
+    Push $2
+    Push $3
+    Push $4
+    Push $5
+    Push $6
+    Push $7
+    ; CLSID_ShellLink, IID_IShellLinkW, CLSCTX_INPROC_SERVER
+    System::Call 'ole32::CoCreateInstance(g "{00021401-0000-0000-C000-000000000046}", p 0, i 1, g "{000214F9-0000-0000-C000-000000000046}", *p .r1) i .r2'
+    ${If} $2 = 0
+        ; IID_IPersistFile, then Load(path, STGM_READWRITE)
+        System::Call '$1->0(g "{0000010b-0000-0000-C000-000000000046}", *p .r3) i .r2'
+        ${If} $2 = 0
+            System::Call '$3->5(w r0, i 2) i .r2'
+            ${If} $2 = 0
+                ; IID_IPropertyStore
+                System::Call '$1->0(g "{886d8eeb-8cf2-4446-8d02-cdba1dbdcf99}", *p .r4) i .r2'
+                ${If} $2 = 0
+                    ; PKEY_AppUserModel_ID, and a PROPVARIANT of type VT_LPWSTR (31) that
+                    ; points to a copy of the ID
+                    System::Call '*(g "{9F4C2855-9F79-4B39-A8D0-E1D42DE1D5F3}", i 5) p .r5'
+                    System::Call '*(&w128 "${APP_USER_MODEL_ID}") p .r7'
+                    System::Call '*(&i2 31, &i2 0, &i2 0, &i2 0, p r7, p 0) p .r6'
+                    System::Call '$4->6(p r5, p r6) i .r2'
+                    ${If} $2 = 0
+                        System::Call '$4->7() i .r2'
+                    ${EndIf}
+                    System::Free $6
+                    System::Free $7
+                    System::Free $5
+                    System::Call '$4->2()'
+                    ${If} $2 = 0
+                        ; Save(NULL, TRUE): back to the file it was loaded from
+                        System::Call '$3->6(p 0, i 1) i .r2'
+                    ${EndIf}
+                ${EndIf}
+            ${EndIf}
+            System::Call '$3->2()'
+        ${EndIf}
+        System::Call '$1->2()'
+    ${EndIf}
+    Pop $7
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+FunctionEnd
+
 Var elevated ; 1 when the installer runs with an administrator's elevated token
 Var removeData ; 1 when the uninstaller also wipes the data folder
 Var removeDataBox
@@ -163,6 +220,8 @@ Section "Kopiavakt" SEC_PROGRAM
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortCut "$SMPROGRAMS\${LINK_NAME}" "$INSTDIR\kopiavakt.exe" "" \
         "$INSTDIR\kopiavakt.exe" 0 SW_SHOWNORMAL "" "Bevakar säkerhetskopiornas status"
+    StrCpy $0 "$SMPROGRAMS\${LINK_NAME}"
+    Call setShortcutAppId
 
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -179,6 +238,8 @@ Section "Starta vid inloggning" SEC_STARTUP
     SetShellVarContext current
     CreateShortCut "$SMSTARTUP\${LINK_NAME}" "$INSTDIR\kopiavakt.exe" "" \
         "$INSTDIR\kopiavakt.exe" 0 SW_SHOWNORMAL "" "Bevakar säkerhetskopiornas status"
+    StrCpy $0 "$SMSTARTUP\${LINK_NAME}"
+    Call setShortcutAppId
 SectionEnd
 
 Section "-finish"

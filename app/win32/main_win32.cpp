@@ -2,6 +2,7 @@
 // connection, then the main window until "Avsluta", then everything torn down in a fixed
 // order.
 #include "app/client.h"
+#include "app/win32/app_identity_win32.h"
 #include "app/win32/main_window_win32.h"
 #include "app/win32/startup_win32.h"
 #include "app/win32/win32_user_interface.h"
@@ -73,5 +74,6 @@ int runClient(HINSTANCE instance) {
 } // namespace kpv
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    kpv::claimAppUserModelId(); // before any window, also a message box's
     return kpv::runClient(instance);
 }

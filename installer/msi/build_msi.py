@@ -32,7 +32,6 @@ HERE = pathlib.Path(__file__).resolve().parent
 # The namespace of every name-based UUID of the package; never change it (the product codes of
 # released versions come from it).
 NAMESPACE = uuid.UUID("3B0F6C2E-61A4-4F38-9D3E-6A0C1F5B7E20")
-APP_USER_MODEL_ID = "Kopiavakt.Kopiavakt"
 # System.AppUserModel.ID
 APP_USER_MODEL_ID_KEY = "{9F4C2855-9F79-4B39-A8D0-E1D42DE1D5F3}, 5"
 FILETIME_EPOCH_OFFSET = 11644473600  # seconds from 1601-01-01 to 1970-01-01
@@ -84,7 +83,7 @@ def pin_summary_times(path, epoch, built_at):
     path.write_bytes(bytes(data))
 
 
-def add_shortcut_property(path):
+def add_shortcut_property(path, app_user_model_id):
     run(["msibuild", path, "-q",
          "CREATE TABLE `MsiShortcutProperty` (`MsiShortcutProperty` CHAR(72) NOT NULL, "
          "`Shortcut_` CHAR(72) NOT NULL, `PropertyKey` CHAR(0) NOT NULL, "
@@ -92,12 +91,12 @@ def add_shortcut_property(path):
     run(["msibuild", path, "-q",
          "INSERT INTO `MsiShortcutProperty` (`MsiShortcutProperty`, `Shortcut_`, "
          "`PropertyKey`, `PropVariantValue`) VALUES ('MenuShortcutAppId', 'MenuShortcut', "
-         f"'{APP_USER_MODEL_ID_KEY}', '{APP_USER_MODEL_ID}')"])
+         f"'{APP_USER_MODEL_ID_KEY}', '{app_user_model_id}')"])
 
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("version", "publisher", "client-exe", "check-exe", "icon", "out"):
+    for name in ("version", "publisher", "app-user-model-id", "client-exe", "check-exe", "icon", "out"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--epoch", type=int, required=True)
     parser.add_argument("--sign-command", default="")
@@ -131,7 +130,7 @@ def main():
         # wixl leaves the package code (and the template's language) to chance: set them.
         run(["msibuild", built, "-s", f"Kopiavakt {options.version}", options.publisher,
              "x64;1053", "{" + code + "}"])
-        add_shortcut_property(built)
+        add_shortcut_property(built, options.app_user_model_id)
         pin_summary_times(built, options.epoch, built_at)
         if options.sign_command:
             run([options.sign_command, built])
