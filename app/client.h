@@ -5,6 +5,9 @@
 #include "accounts/account_lists.h"
 #include "app/user_interface.h"
 #include "core/clock.h"
+#include "status/management_act.h"
+
+#include <vector>
 
 namespace kpv {
 
@@ -17,6 +20,9 @@ struct Client {
     AccountIdList excludedIds; // in step with excludedTexts
     BufferList excludedTexts;  // each the CR LF separated excluded-file names, zero-terminated
     bool warningShown = false; // 1 while the outdated-backup warning is on screen
+    // The accounts of the last accepted reply, in request order: which account each entry of
+    // time_list.bin belongs to, so that the warning can ask each account's own rules.
+    std::vector<SeenAccount> lastReply = {};
 };
 
 } // namespace kpv
