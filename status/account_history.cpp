@@ -56,14 +56,18 @@ void AccountHistory::trim(Records& records, std::uint32_t now) const {
 }
 
 void AccountHistory::startUpdate(const std::vector<std::uint32_t>& accountIds, std::uint32_t now) {
-    const std::unordered_set<std::uint32_t> named(accountIds.begin(), accountIds.end());
-    for (auto it = accounts_.begin(); it != accounts_.end();) {
-        if (named.count(it->first) == 0)
-            it = accounts_.erase(it);
-        else
-            ++it;
+    // The list rarely changes between updates: then there is nothing to forget.
+    if (accountIds != lastIds_) {
+        const std::unordered_set<std::uint32_t> named(accountIds.begin(), accountIds.end());
+        for (auto it = accounts_.begin(); it != accounts_.end();) {
+            if (named.count(it->first) == 0)
+                it = accounts_.erase(it);
+            else
+                ++it;
+        }
+        perAccount_ = recordsPerAccount(named.size());
+        lastIds_ = accountIds;
     }
-    perAccount_ = recordsPerAccount(named.size());
     for (auto& entry : accounts_)
         trim(entry.second, now);
 }

@@ -73,6 +73,7 @@ class AccountHistory {
 
     std::unordered_map<std::uint32_t, Records> accounts_;
     std::uint32_t perAccount_ = MAX_RECORDS_PER_ACCOUNT;
+    std::vector<std::uint32_t> lastIds_; // of the last startUpdate
 };
 
 } // namespace kpv

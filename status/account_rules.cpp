@@ -6,7 +6,7 @@ namespace kpv {
 namespace {
 
 constexpr std::uint16_t RULES_VERSION = 1;
-constexpr std::uint32_t ENTRY_BYTES = 26;
+constexpr std::uint32_t ENTRY_BYTES = 24;
 constexpr std::uint16_t FLAG_SIZE = 1;
 constexpr std::uint16_t FLAG_FILES = 2;
 constexpr std::uint16_t FLAG_COPIES = 4;
