@@ -90,6 +90,9 @@ bool snoozeAccount(std::uint32_t accountId, SnoozeChoice choice, const RowStatus
 }
 
 void dropRulesOutside(const AccountIdList& accountIds) {
+    // An empty list may be one that did not load: the rules are kept until a list does.
+    if (accountIds.length() == 0)
+        return;
     RulesTable table = loadRules();
     if (table.empty())
         return;

@@ -41,7 +41,8 @@ bool snoozeAccount(std::uint32_t accountId, SnoozeChoice choice, const RowStatus
                    std::int64_t now);
 
 // Forgets the rules of accounts not in `accountIds` (the list as loaded for an update, so
-// after a removal or an import). rules.bin is written only when an entry went.
+// after a removal or an import). rules.bin is written only when an entry went; an empty list
+// (perhaps one that did not load) forgets nothing.
 void dropRulesOutside(const AccountIdList& accountIds);
 
 } // namespace kpv
