@@ -67,6 +67,8 @@ RulesTable readRules(RecordStream& content) {
     const std::uint32_t count = content.readU32();
     for (std::uint32_t i = 0; i < count && !content.exhausted(); ++i) {
         RecordStream entry(content.readBlob());
+        if (entry.length() == 0)
+            break; // the writer never makes an empty entry: the content ends or is damaged here
         if (entry.length() < ENTRY_BYTES)
             continue;
         const std::uint32_t accountId = entry.readU32();

@@ -57,3 +57,11 @@ TEST_CASE("rules.bin: round trip, defaults for what is missing, damaged or out o
     table.retain([](std::uint32_t id) { return id != 4711; });
     CHECK(table.empty());
 }
+
+TEST_CASE("rules.bin: a huge count over a few bytes ends at once") {
+    RecordStream content;
+    content.appendU16(1);
+    content.appendU32(0x20000014); // far more entries than the three bytes after it can hold
+    content.appendBytes("\x20\x00\x00", 3);
+    CHECK(readRules(content).empty());
+}
