@@ -33,14 +33,45 @@ std::string accounts(std::uint32_t count) {
 } // namespace
 
 RowMark rowMark(const RowStatus& status, std::int64_t now, std::uint32_t periodSeconds) {
-    switch (judgeAccount(status, now, periodSeconds)) {
+    return markOf(judgeAccount(status, now, periodSeconds));
+}
+
+RowMark markOf(AccountState state) {
+    switch (state) {
     case AccountState::Unopened:
         return RowMark::Unopened;
     case AccountState::Outdated:
         return RowMark::Outdated;
-    default:
-        return RowMark::Current;
+    case AccountState::Emptied:
+    case AccountState::Shrunk:
+    case AccountState::CopiesLost:
+        return RowMark::Anomaly;
+    case AccountState::Snoozed:
+        return RowMark::Snoozed;
+    case AccountState::Ok:
+        break;
     }
+    return RowMark::Current;
+}
+
+const char* stateText(AccountState state) {
+    switch (state) {
+    case AccountState::Unopened:
+        return "Status kunde inte läsas";
+    case AccountState::Outdated:
+        return "Föråldrad kopia";
+    case AccountState::Emptied:
+        return "Avvikelse: kopian har inga filer";
+    case AccountState::Shrunk:
+        return "Avvikelse: kopian har krympt";
+    case AccountState::CopiesLost:
+        return "Avvikelse: lagrade kopior har försvunnit";
+    case AccountState::Snoozed:
+        return "Varningar pausade";
+    case AccountState::Ok:
+        break;
+    }
+    return "Aktuell kopia";
 }
 
 std::string trayTooltip(const std::string& secondLine) {
@@ -79,30 +110,52 @@ void AttentionBoard::updateFinished(bool exchangeRan, std::int64_t now) {
     }
 }
 
-void AttentionBoard::remark(std::int64_t now, std::uint32_t periodSeconds) {
-    marks_.clear();
+void AttentionBoard::remark(std::int64_t now, std::uint32_t periodSeconds,
+                            const RulesTable& rules) {
+    states_.clear();
     outdatedRows_ = 0;
     unopenedRows_ = 0;
+    anomalyRows_ = 0;
     markedAt_ = now;
+    AccountContext context;
+    context.now = now;
+    context.globalPeriodSeconds = periodSeconds;
     for (const auto& [accountId, status] : rows_) {
-        const RowMark mark = rowMark(status, now, periodSeconds);
-        outdatedRows_ += mark == RowMark::Outdated ? 1 : 0;
-        unopenedRows_ += mark == RowMark::Unopened ? 1 : 0;
-        // Two rows of one id cannot be told apart when drawn: the graver mark shows.
-        RowMark& shown = marks_[accountId];
-        shown = std::max(shown, mark);
+        context.rules = rules.rulesOf(accountId);
+        const AccountState state = judgeAccount(status, context);
+        outdatedRows_ += state == AccountState::Outdated ? 1 : 0;
+        unopenedRows_ += state == AccountState::Unopened ? 1 : 0;
+        anomalyRows_ += isAnomaly(state) ? 1u : 0u;
+        // Two rows of one id cannot be told apart when drawn: the graver state shows.
+        const auto [shown, added] = states_.emplace(accountId, state);
+        if (!added && kpv::markOf(state) > kpv::markOf(shown->second))
+            shown->second = state;
     }
 }
 
 RowMark AttentionBoard::markOf(std::uint32_t accountId) const {
-    const auto found = marks_.find(accountId);
-    return found != marks_.end() ? found->second : RowMark::Current;
+    return kpv::markOf(stateOf(accountId));
+}
+
+AccountState AttentionBoard::stateOf(std::uint32_t accountId) const {
+    const auto found = states_.find(accountId);
+    return found != states_.end() ? found->second : AccountState::Ok;
+}
+
+bool AttentionBoard::rowStatusOf(std::uint32_t accountId, RowStatus& status) const {
+    for (const auto& [id, rowStatus] : rows_)
+        if (id == accountId) {
+            status = rowStatus;
+            return true;
+        }
+    return false;
 }
 
 TrayState AttentionBoard::trayState() const {
     if (lastExchangeFailed_)
         return TrayState::NoContact;
-    return outdatedRows_ + unopenedRows_ > 0 ? TrayState::NeedsAttention : TrayState::AllWell;
+    return outdatedRows_ + unopenedRows_ + anomalyRows_ > 0 ? TrayState::NeedsAttention
+                                                            : TrayState::AllWell;
 }
 
 std::string AttentionBoard::trayLine() const {
@@ -118,14 +171,24 @@ std::string AttentionBoard::trayLine() const {
     case TrayState::NeedsAttention:
         break;
     }
-    const std::string outdated = outdatedRows_ == 1
-                                     ? "1 konto har en föråldrad kopia"
-                                     : accounts(outdatedRows_) + " har föråldrade kopior";
-    if (unopenedRows_ == 0)
-        return outdated;
-    if (outdatedRows_ == 0)
-        return accounts(unopenedRows_) + " kunde inte läsas";
-    return outdated + ", " + std::to_string(unopenedRows_) + " kunde inte läsas";
+    std::string line;
+    if (outdatedRows_ + unopenedRows_ > 0) {
+        const std::string outdated = outdatedRows_ == 1
+                                         ? "1 konto har en föråldrad kopia"
+                                         : accounts(outdatedRows_) + " har föråldrade kopior";
+        if (unopenedRows_ == 0)
+            line = outdated;
+        else if (outdatedRows_ == 0)
+            line = accounts(unopenedRows_) + " kunde inte läsas";
+        else
+            line = outdated + ", " + std::to_string(unopenedRows_) + " kunde inte läsas";
+    }
+    if (anomalyRows_ == 0)
+        return line;
+    if (!line.empty())
+        return line + ", " + std::to_string(anomalyRows_) + " avviker";
+    return anomalyRows_ == 1 ? "1 konto har en avvikande kopia"
+                             : accounts(anomalyRows_) + " har avvikande kopior";
 }
 
 } // namespace kpv

@@ -2,6 +2,8 @@
 // What needs the user's attention after the latest update: a mark for each row of the account
 // list and the state of the tray icon with the second line of its tooltip. The shell keeps one
 // board, feeds it the calls of the user-interface port and draws what it decides.
+#include "status/account_rules.h"
+#include "status/account_state.h"
 #include "status/status_view.h"
 
 #include <cstdint>
@@ -12,7 +14,8 @@
 
 namespace kpv {
 
-enum class RowMark { Current, Outdated, Unopened };
+// Graver last: two rows of one id show the graver mark.
+enum class RowMark { Current, Snoozed, Anomaly, Outdated, Unopened };
 
 // The three states of the tray icon, each with its own icon.
 enum class TrayState { AllWell, NeedsAttention, NoContact };
@@ -20,6 +23,13 @@ enum class TrayState { AllWell, NeedsAttention, NoContact };
 // Unopened when the account's status could not be opened; Outdated by the rule of the
 // outdated-backup warning (isOutdated) for the period in seconds; Current otherwise.
 RowMark rowMark(const RowStatus& status, std::int64_t now, std::uint32_t periodSeconds);
+// The mark of a judged state: Anomaly for emptied, shrunk and copies lost.
+RowMark markOf(AccountState state);
+
+// What a row's state icon tells in words (its tooltip), UTF-8: "Aktuell kopia", "Föråldrad
+// kopia", "Status kunde inte läsas", "Avvikelse: kopian har inga filer", "Avvikelse: kopian
+// har krympt", "Avvikelse: lagrade kopior har försvunnit", "Varningar pausade".
+const char* stateText(AccountState state);
 
 // The tray tooltip's second line while an update runs.
 inline constexpr const char* UPDATING_LINE = "Uppdaterar status…";
@@ -42,11 +52,14 @@ class AttentionBoard {
     void updateFinished(bool exchangeRan, std::int64_t now);
 
     // Marks the rows again and decides the tray state: after every update and whenever the
-    // warning period (seconds) changes.
-    void remark(std::int64_t now, std::uint32_t periodSeconds);
+    // warning period (seconds) or an account's rules change.
+    void remark(std::int64_t now, std::uint32_t periodSeconds, const RulesTable& rules = {});
 
-    // As of the last remark. A row id the board does not know is Current.
+    // As of the last remark. A row id the board does not know is Current (and Ok).
     RowMark markOf(std::uint32_t accountId) const;
+    AccountState stateOf(std::uint32_t accountId) const;
+    // The row status the board holds for the account; false when it has none.
+    bool rowStatusOf(std::uint32_t accountId, RowStatus& status) const;
     TrayState trayState() const;
     // The tooltip's second line in UTF-8 (under 100 bytes), empty when all is well. Times are
     // local: "Ingen kontakt med servern sedan 14:05", with the date when it is not today.
@@ -54,7 +67,7 @@ class AttentionBoard {
 
   private:
     std::vector<std::pair<std::uint32_t, RowStatus>> rows_;
-    std::map<std::uint32_t, RowMark> marks_;
+    std::map<std::uint32_t, AccountState> states_; // the graver state of rows of one id
     std::vector<bool> failedDuring_; // one entry per update under way, the innermost last
     bool lastExchangeFailed_ = false;
     std::int64_t lastContact_ = 0;  // 0 until the first exchange without failure
@@ -62,6 +75,7 @@ class AttentionBoard {
     std::int64_t markedAt_ = 0;
     std::uint32_t outdatedRows_ = 0;
     std::uint32_t unopenedRows_ = 0;
+    std::uint32_t anomalyRows_ = 0;
 };
 
 } // namespace kpv

@@ -7,6 +7,9 @@
 #include "app/user_interface.h"
 #include "core/clock.h"
 #include "core/managed_policy.h"
+#include "status/management_act.h"
+
+#include <vector>
 
 namespace kpv {
 
@@ -20,6 +23,9 @@ struct Client {
     BufferList excludedTexts;  // each the CR LF separated excluded-file names, zero-terminated
     bool warningShown = false; // 1 while the outdated-backup warning is on screen
     ManagedPolicy policy;      // read once at start-up; none set: the plain client
+    // The accounts of the last accepted reply, in request order: which account each entry of
+    // time_list.bin belongs to, so that the warning can ask each account's own rules.
+    std::vector<SeenAccount> lastReply = {};
 };
 
 } // namespace kpv

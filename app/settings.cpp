@@ -4,8 +4,6 @@
 
 namespace kpv {
 namespace {
-constexpr const char* SETTINGS_FILE = "settings.bin";
-constexpr std::uint32_t SECONDS_PER_DAY = 86400;
 constexpr std::uint16_t DEFAULT_DAYS = 3;
 } // namespace
 
@@ -15,13 +13,7 @@ const SettingsItem SETTINGS_ITEMS[SETTINGS_ITEM_COUNT] = {
 };
 
 std::uint16_t loadWarningDays() {
-    RecordStream settings;
-    (void)loadDataFile(SETTINGS_FILE, settings); // a file that does not load reads as empty
-    return settings.length() >= 2 ? settings.readU16() : 0;
-}
-
-std::uint32_t warningPeriodSeconds(std::uint16_t days) {
-    return (days != 0 ? days : DEFAULT_DAYS) * SECONDS_PER_DAY;
+    return readWarningDays(SETTINGS_FILE);
 }
 
 int initialSettingsSelection() {

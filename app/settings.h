@@ -1,5 +1,7 @@
 #pragma once
 // settings.bin (u16 warning period in days) and the logic of the "Inställningar" dialog.
+#include "status/warning_settings.h"
+
 #include <cstdint>
 #include <string>
 
@@ -15,8 +17,6 @@ extern const SettingsItem SETTINGS_ITEMS[SETTINGS_ITEM_COUNT];
 
 // The stored period in days; 0 when settings.bin is missing, does not load or is short.
 std::uint16_t loadWarningDays();
-// The period in seconds that the outdated check uses (3 days when none is stored).
-std::uint32_t warningPeriodSeconds(std::uint16_t days);
 // Index into SETTINGS_ITEMS of the item the dialog selects when it opens.
 int initialSettingsSelection();
 // The period in force: the policy's days (1-15) when it sets them, else the stored ones (0:

@@ -2,11 +2,13 @@
 
 #include "accounts/account_list_file.h"
 #include "app/outdated_check.h"
+#include "app/rules_commands.h"
 #include "net/server_connection.h"
 #include "status/management_act.h"
 #include "status/status_request.h"
 
 #include <memory>
+#include <utility>
 
 namespace kpv {
 namespace {
@@ -29,9 +31,11 @@ class UpdateNotice {
 bool exchange(Client& client, const RecordStream& request, const AccountIdList& ids,
               const BufferList& keys, const BufferList& names, bool automatic,
               UpdateNotice& notice) {
-    std::unique_ptr<SendAction> action = std::make_unique<ManagementAct>(
-        client.ui, static_cast<std::int32_t>(ids.length()), ids, keys, names, &client.excludedIds,
-        &client.excludedTexts, automatic);
+    auto reply = std::make_unique<ManagementAct>(client.ui, static_cast<std::int32_t>(ids.length()),
+                                                 ids, keys, names, &client.excludedIds,
+                                                 &client.excludedTexts, automatic);
+    reply->keepHistory(client.clock, client.lastReply);
+    std::unique_ptr<SendAction> action = std::move(reply);
     if (!client.connection.queueAction(action, request))
         return false;
     notice.exchangeRan = true;
@@ -52,6 +56,7 @@ bool refreshList(Client& client, bool automatic) {
     BufferList keys;
     BufferList names;
     loadAccountList(ids, keys, names);
+    dropRulesOutside(ids);
     const std::uint32_t count = ids.length();
     if (count == 0)
         return false;

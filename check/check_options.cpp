@@ -57,6 +57,10 @@ bool parseCheckOptions(int argc, const char* const* argv, CheckOptions& options,
             options.version = true;
             continue;
         }
+        if (name == "--no-rules") {
+            options.noRules = true;
+            continue;
+        }
         std::string_view value;
         const std::size_t equals = name.find('=');
         if (name.substr(0, 2) == "--" && equals != std::string_view::npos) {
@@ -82,6 +86,14 @@ bool parseCheckOptions(int argc, const char* const* argv, CheckOptions& options,
             if (value.empty())
                 return bad("a file name is needed");
             options.settingsPath = value;
+        } else if (name == "--rules") {
+            if (value.empty())
+                return bad("a file name is needed");
+            options.rulesPath = value;
+        } else if (name == "--history") {
+            if (value.empty())
+                return bad("a file name is needed");
+            options.historyPath = value;
         } else if (name == "--server") {
             if (value.empty())
                 return bad("a host name or address is needed");
@@ -121,7 +133,8 @@ const char* checkUsage() {
     return "Usage: kopiavakt-check [--accounts FILE] [--server HOST] [--port N]\n"
            "                       [--timeout SECONDS] [--warning DAYS] [--critical DAYS]\n"
            "                       [--format nagios|json|prometheus] [--account ID]...\n"
-           "                       [--settings FILE] [--help] [--version]\n"
+           "                       [--settings FILE] [--rules FILE] [--history FILE]\n"
+           "                       [--no-rules] [--help] [--version]\n"
            "\n"
            "Asks the monitoring server once for the status of the accounts in an account\n"
            "list (account_list.bin or a *.ulf) and reports how old each latest copy is.\n"
@@ -130,6 +143,11 @@ const char* checkUsage() {
            "                    (required where the client has no working folder)\n"
            "  --settings FILE   where the default warning period is read (default: the\n"
            "                    client's settings.bin, when --accounts is not given)\n"
+           "  --rules FILE      the client's rules per account (default: its rules.bin,\n"
+           "                    when --accounts is not given and the file is there)\n"
+           "  --history FILE    the client's history, for the anomaly rules (default: its\n"
+           "                    history.bin, likewise)\n"
+           "  --no-rules        ignore rules and history: the global period alone\n"
            "  --server HOST     the monitoring server (default: the client's)\n"
            "  --port N          its TCP port (default 55502)\n"
            "  --timeout SECONDS bound on the whole run (default 60)\n"

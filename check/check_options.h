@@ -16,6 +16,9 @@ inline constexpr std::uint32_t MAX_DAYS = 10000;
 struct CheckOptions {
     std::string accountsPath; // empty: the client's own account_list.bin (Windows only)
     std::string settingsPath; // empty: the client's settings.bin beside the default list
+    std::string rulesPath;    // empty: the client's rules.bin beside the default list, if any
+    std::string historyPath;  // empty: the client's history.bin beside the default list, if any
+    bool noRules = false;     // --no-rules: per-account rules and the history are not read
     std::string server;       // empty: the build's server host
     std::uint16_t port = 55502;
     std::uint32_t timeoutSeconds = DEFAULT_TIMEOUT_SECONDS;

@@ -2,11 +2,40 @@
 
 namespace kpv::check {
 
+namespace {
+
+// The status the client's judgement sees: the reply's values and, with a history, the copy
+// before the latest one.
+RowStatus judgedStatus(const CheckReport& report, const StatusRow& row) {
+    RowStatus status = rowStatusOf(row);
+    if (report.withRules)
+        status.previous = report.history.previousCopyOf(row.accountId, status);
+    return status;
+}
+
+CheckState stateFor(const AccountResult& account) {
+    switch (account.judgement.state) {
+    case AccountState::Snoozed:
+        return CheckState::Ok;
+    case AccountState::Ok:
+        break;
+    default:
+        if (isAnomaly(account.judgement.state))
+            return CheckState::Warning;
+        break;
+    }
+    return accountState(account.row.opened, account.ageSeconds, account.warningSeconds,
+                        account.criticalSeconds);
+}
+
+} // namespace
+
+// The client's outdated rule on the age alone: a copy made at time 0, seen at `ageSeconds`.
 CheckState accountState(bool opened, std::int64_t ageSeconds, std::uint32_t warningSeconds,
                         std::uint32_t criticalSeconds) {
-    if (!opened || ageSeconds > std::int64_t(criticalSeconds))
+    if (!opened || isOutdated(0, ageSeconds, criticalSeconds))
         return CheckState::Critical;
-    if (ageSeconds > std::int64_t(warningSeconds))
+    if (isOutdated(0, ageSeconds, warningSeconds))
         return CheckState::Warning;
     return CheckState::Ok;
 }
@@ -16,8 +45,19 @@ void judgeReport(CheckReport& report) {
     for (AccountResult& account : report.accounts) {
         account.ageSeconds =
             account.row.opened ? report.checkedAt - std::int64_t(account.row.lastCopyTime) : 0;
-        account.state = accountState(account.row.opened, account.ageSeconds, report.warningSeconds,
-                                     report.criticalSeconds);
+        AccountContext context;
+        context.now = report.checkedAt;
+        context.globalPeriodSeconds = report.warningSeconds;
+        if (report.withRules)
+            context.rules = report.rules.rulesOf(account.row.accountId);
+        account.judgement = assessAccount(judgedStatus(report, account.row), context);
+        account.warningSeconds = accountPeriodSeconds(context.rules, report.warningSeconds);
+        account.criticalSeconds = report.criticalSeconds;
+        if (context.rules.periodDays != 0 && !report.criticalGiven)
+            account.criticalSeconds = 2 * account.warningSeconds;
+        if (account.criticalSeconds < account.warningSeconds)
+            account.criticalSeconds = account.warningSeconds;
+        account.state = stateFor(account);
         if (static_cast<int>(account.state) > static_cast<int>(worst))
             worst = account.state;
     }

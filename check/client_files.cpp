@@ -19,12 +19,6 @@ bool loadAccountListFile(const std::string& path, AccountIdList& accountIds,
     return true;
 }
 
-std::uint16_t loadWarningDaysFile(const std::string& path) {
-    RecordStream settings;
-    (void)loadDataFile(path.c_str(), settings); // a file that does not load reads as empty
-    return settings.length() >= 2 ? settings.readU16() : 0;
-}
-
 bool selectAccounts(const std::vector<std::uint32_t>& wanted, AccountIdList& accountIds,
                     BufferList& accountKeys, BufferList& accountNames, WipingString& error) {
     if (wanted.empty())

@@ -22,10 +22,6 @@ bool clientWorkingFolder(std::string& folder);
 bool loadAccountListFile(const std::string& path, AccountIdList& accountIds,
                          BufferList& accountKeys, BufferList& accountNames, WipingString& error);
 
-// The warning period stored in a settings.bin, in days; 0 when the file is missing, does not
-// load or is short (the client then uses 3 days).
-std::uint16_t loadWarningDaysFile(const std::string& path);
-
 // Keeps only the accounts whose ids are in `wanted` (all of them when `wanted` is empty), in
 // list order. False with the reason when a wanted id is not in the list: without its key
 // material its status could never be opened.

@@ -60,6 +60,10 @@ WipingString formatJson(const CheckReport& report) {
         appendString(out, ansiToUtf8(row.name));
         out += ", \"state\": \"";
         out += stateWordLower(account.state);
+        if (report.withRules) {
+            out += "\", \"reason\": \"";
+            out += accountStateName(account.judgement.state);
+        }
         out += "\", \"last_copy_time\": ";
         if (account.row.opened)
             appendUnsigned(out, row.lastCopyTime);

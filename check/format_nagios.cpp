@@ -87,9 +87,9 @@ WipingString formatNagios(const CheckReport& report) {
             out += 'U';
         }
         out += ';';
-        appendNumber(out, report.warningSeconds);
+        appendNumber(out, account.warningSeconds);
         out += ';';
-        appendNumber(out, report.criticalSeconds);
+        appendNumber(out, account.criticalSeconds);
         out += ";0";
     }
     out += '\n';
@@ -100,6 +100,11 @@ WipingString formatNagios(const CheckReport& report) {
         appendNumber(out, account.row.accountId);
         out += "): ";
         out += stateWord(account.state);
+        if (report.withRules && account.judgement.state != AccountState::Ok) {
+            out += " (";
+            out += accountStateName(account.judgement.state);
+            out += ')';
+        }
         if (account.row.opened) {
             out += ", latest copy ";
             out += isoUtcTime(account.row.lastCopyTime);

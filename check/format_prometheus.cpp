@@ -57,6 +57,28 @@ void appendAccountFamily(WipingString& out, const CheckReport& report, const cha
     }
 }
 
+// One sample per opened account and rule: 1 when its latest copy raised the rule.
+void appendAnomalies(WipingString& out, const CheckReport& report) {
+    appendFamily(out, "kopiavakt_anomaly",
+                 "1 when the account's latest copy raised the anomaly rule (size, files or "
+                 "copies) against its previous copy.");
+    for (const AccountResult& account : report.accounts) {
+        if (!account.row.opened)
+            continue;
+        WipingString labels = labelsOf(account);
+        labels.pop_back(); // the closing brace
+        for (const AnomalyRule rule : ANOMALY_RULES) {
+            out += "kopiavakt_anomaly";
+            out += labels;
+            out += ",rule=\"";
+            out += anomalyRuleName(rule);
+            out += "\"} ";
+            out += (account.judgement.raisedRules & rule) != 0 ? '1' : '0';
+            out += '\n';
+        }
+    }
+}
+
 } // namespace
 
 WipingString formatPrometheus(const CheckReport& report) {
@@ -110,6 +132,8 @@ WipingString formatPrometheus(const CheckReport& report) {
         out, report, "kopiavakt_disk_space_bytes",
         "Disk space the server reports for the account, in bytes.",
         opened([](const AccountResult& a) { return std::to_string(a.row.diskSpace); }));
+    if (report.withRules)
+        appendAnomalies(out, report);
     return out;
 }
 

@@ -9,7 +9,10 @@
 #include "check/run_deadline.h"
 #include "check/status_query.h"
 #include "core/clock.h"
+#include "core/file_handle.h"
 #include "core/managed_policy.h"
+#include "status/history_file.h"
+#include "status/warning_settings.h"
 
 #include <cstdio>
 #include <string>
@@ -50,13 +53,48 @@ void choosePeriods(const CheckOptions& options, const ManagedPolicy& policy,
     if (warningDays == 0)
         warningDays = policy.warningDays;
     if (warningDays == 0 && !settingsPath.empty())
-        warningDays = loadWarningDaysFile(settingsPath);
+        warningDays = readWarningDays(settingsPath.c_str());
     if (warningDays == 0)
         warningDays = DEFAULT_WARNING_DAYS;
     const std::uint32_t criticalDays =
         options.criticalDays != 0 ? options.criticalDays : 2 * warningDays;
     report.warningSeconds = warningDays * SECONDS_PER_DAY;
     report.criticalSeconds = criticalDays * SECONDS_PER_DAY;
+    report.criticalGiven = options.criticalDays != 0;
+}
+
+bool fileExists(const std::string& path) {
+    return FileHandle::openForReading(path.c_str()).isOpen();
+}
+
+// The client's rules and history, read only: those named on the command line must be there;
+// the client's own are used when present. False with the reason in `report.error`.
+bool readRulesAndHistory(const CheckOptions& options, const std::string& folder,
+                         CheckReport& report) {
+    if (options.noRules)
+        return true;
+    const auto chosen = [&](const std::string& named, const char* own, std::string& path) {
+        path = named;
+        if (path.empty() && !folder.empty() && fileExists(folder + own))
+            path = folder + own;
+        if (!named.empty() && !fileExists(named)) {
+            report.error = "cannot read ";
+            report.error += named.c_str();
+            return false;
+        }
+        return true;
+    };
+    std::string rulesPath;
+    std::string historyPath;
+    if (!chosen(options.rulesPath, RULES_FILE, rulesPath) ||
+        !chosen(options.historyPath, HISTORY_FILE, historyPath))
+        return false;
+    if (!rulesPath.empty())
+        report.rules = loadRules(rulesPath.c_str());
+    if (!historyPath.empty())
+        report.history = loadHistory(historyPath.c_str());
+    report.withRules = !rulesPath.empty() || !historyPath.empty();
+    return true;
 }
 
 int runCheck(int argc, const char* const* argv) {
@@ -103,7 +141,8 @@ int runCheck(int argc, const char* const* argv) {
     AccountIdList ids;
     BufferList keys;
     BufferList names;
-    if (loadAccountListFile(accountsPath, ids, keys, names, report.error) &&
+    if (readRulesAndHistory(options, folder, report) &&
+        loadAccountListFile(accountsPath, ids, keys, names, report.error) &&
         selectAccounts(options.accountIds, ids, keys, names, report.error)) {
         QueryTarget target;
         target.host = !options.server.empty()      ? options.server

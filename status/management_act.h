@@ -7,10 +7,19 @@
 #include "status/status_view.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace kpv {
 
+class Clock;
+
 inline constexpr const char* TIME_LIST_FILE = "time_list.bin";
+
+// One account of the last accepted reply, in request order, as the judgement sees it.
+struct SeenAccount {
+    std::uint32_t accountId = 0;
+    RowStatus status;
+};
 
 class ManagementAct final : public SendAction {
   public:
@@ -26,6 +35,11 @@ class ManagementAct final : public SendAction {
     // Tells the user interface, and shows "Fel: Fick ingen kontakt med servern." unless quiet.
     void onFailed(std::int32_t stage, std::int32_t error) override;
 
+    // The client's own update also keeps the history: each accepted reply records its opened
+    // statuses in history.bin (seen at the clock's time), gives every row its previous copy,
+    // and replaces `seen` with the reply's accounts. Without this call none of that happens.
+    void keepHistory(Clock& clock, std::vector<SeenAccount>& seen);
+
   private:
     StatusView& view_;
     const std::int32_t accountCount_;
@@ -35,6 +49,8 @@ class ManagementAct final : public SendAction {
     AccountIdList* const excludedIds_;
     BufferList* const excludedTexts_;
     const bool quiet_;
+    Clock* historyClock_ = nullptr;
+    std::vector<SeenAccount>* seen_ = nullptr;
 };
 
 } // namespace kpv

@@ -5,7 +5,24 @@
 
 namespace kpv {
 
+RowStatus rowStatusOf(const StatusRow& row) {
+    RowStatus status;
+    status.opened = row.opened;
+    status.lastCopyTime = row.lastCopyTime;
+    status.fileCount = row.fileCount;
+    status.totalSize = row.totalSize;
+    status.excludedCount = row.excludedCount;
+    status.copiesMade = row.copiesMade;
+    status.storedCopies = row.storedCopies;
+    status.diskSpace = row.diskSpace;
+    return status;
+}
+
 void insertStatusRow(StatusView& view, const StatusRow& row) {
+    insertStatusRow(view, row, rowStatusOf(row));
+}
+
+void insertStatusRow(StatusView& view, const StatusRow& row, const RowStatus& status) {
     SecureBuffer texts[STATUS_COLUMN_COUNT];
     texts[0] = row.name;
     texts[0].appendZeros(1); // a stored name always shows, with or without its own zero byte
@@ -16,7 +33,7 @@ void insertStatusRow(StatusView& view, const StatusRow& row) {
     texts[5] = formatDecimal(row.copiesMade);
     texts[6] = formatDecimal(row.storedCopies);
     texts[7] = formatSize(row.diskSpace);
-    view.insertRow(row.accountId, texts, RowStatus{row.opened, row.lastCopyTime});
+    view.insertRow(row.accountId, texts, status);
 }
 
 } // namespace kpv

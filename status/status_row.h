@@ -1,12 +1,11 @@
 #pragma once
 // One row of the account list view and how its columns are written.
 #include "core/secure_buffer.h"
+#include "status/status_view.h"
 
 #include <cstdint>
 
 namespace kpv {
-
-class StatusView;
 
 // For an account whose status did not open every value but the name and the id is 0.
 struct StatusRow {
@@ -22,7 +21,12 @@ struct StatusRow {
     bool opened = false; // the sealed status opened; only the row's mark depends on it
 };
 
-// Adds the row to the view's list, the account id as its item data.
+// The row's opened flag and values as the judgement sees them (no previous copy yet).
+RowStatus rowStatusOf(const StatusRow& row);
+
+// Adds the row to the view's list, the account id as its item data, with `status` for its
+// mark (rowStatusOf(row) unless a previous copy is known).
 void insertStatusRow(StatusView& view, const StatusRow& row);
+void insertStatusRow(StatusView& view, const StatusRow& row, const RowStatus& status);
 
 } // namespace kpv

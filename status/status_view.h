@@ -22,11 +22,29 @@ enum class Answer { Ok, Yes, No };
 
 inline constexpr int STATUS_COLUMN_COUNT = 8;
 
+// The values of the copy before the row's latest one, from the account's history: what the
+// anomaly rules compare a new copy with. `known` is false for an account's first copy.
+struct PreviousCopy {
+    bool known = false;
+    std::uint32_t lastCopyTime = 0;
+    std::uint32_t fileCount = 0;
+    std::uint64_t totalSize = 0; // bytes
+    std::uint32_t storedCopies = 0;
+};
+
 // What the shell needs to mark a row that wants attention: whether the account's status could
-// be opened and, when it could, the time of its latest copy (seconds since 1970-01-01 UTC).
+// be opened and, when it could, the time of its latest copy (seconds since 1970-01-01 UTC) and
+// the reply's other numbers (all 0 when not opened), with the previous copy to compare with.
 struct RowStatus {
     bool opened = false;
     std::uint32_t lastCopyTime = 0;
+    std::uint32_t fileCount = 0;
+    std::uint64_t totalSize = 0; // bytes
+    std::uint32_t excludedCount = 0;
+    std::uint32_t copiesMade = 0;
+    std::uint32_t storedCopies = 0;
+    std::uint64_t diskSpace = 0; // bytes
+    PreviousCopy previous = {};
 };
 
 class StatusView {

@@ -5,6 +5,7 @@
 #include "app/win32/text_win32.h"
 #include "app/win32/unique_handle_win32.h"
 #include "core/clock.h"
+#include "status/account_rules.h"
 
 #include <shellapi.h>
 
@@ -20,6 +21,11 @@ constexpr COLORREF OUTDATED_TEXT = RGB(0x9C, 0x00, 0x06);
 constexpr COLORREF OUTDATED_BACK = RGB(0xFF, 0xC7, 0xCE);
 constexpr COLORREF UNOPENED_TEXT = RGB(0x6B, 0x48, 0x00);
 constexpr COLORREF UNOPENED_BACK = RGB(0xFF, 0xEB, 0x9C);
+// An anomaly is violet (and its icon a diamond); a paused account grey.
+constexpr COLORREF ANOMALY_TEXT = RGB(0x4A, 0x14, 0x8C);
+constexpr COLORREF ANOMALY_BACK = RGB(0xE6, 0xD9, 0xF5);
+constexpr COLORREF SNOOZED_TEXT = RGB(0x4D, 0x4D, 0x4D);
+constexpr COLORREF SNOOZED_BACK = RGB(0xE3, 0xE3, 0xE3);
 
 bool highContrast() noexcept {
     HIGHCONTRASTW setting{};
@@ -45,6 +51,33 @@ std::int64_t now() {
 }
 
 } // namespace
+
+const int STATE_ICONS[5] = {IDI_STATE_FRESH, IDI_STATE_OUTDATED, IDI_STATE_UNOPENED,
+                            IDI_STATE_ANOMALY, IDI_STATE_PAUSED};
+
+int AttentionDisplay::stateImage(std::uint32_t accountId) const {
+    switch (board_.markOf(accountId)) {
+    case RowMark::Outdated:
+        return 1;
+    case RowMark::Unopened:
+        return 2;
+    case RowMark::Anomaly:
+        return 3;
+    case RowMark::Snoozed:
+        return 4;
+    case RowMark::Current:
+        break;
+    }
+    return 0;
+}
+
+const char* AttentionDisplay::stateWords(std::uint32_t accountId) const {
+    return stateText(board_.stateOf(accountId));
+}
+
+bool AttentionDisplay::rowStatusOf(std::uint32_t accountId, RowStatus& status) const {
+    return board_.rowStatusOf(accountId, status);
+}
 
 void AttentionDisplay::attach(HINSTANCE instance, HWND mainWindow) noexcept {
     instance_ = instance;
@@ -83,7 +116,7 @@ void AttentionDisplay::updateFinished(bool exchangeRan) {
 }
 
 void AttentionDisplay::remark() {
-    board_.remark(now(), warningPeriodSeconds(effectiveWarningDays(policyDays_)));
+    board_.remark(now(), warningPeriodSeconds(effectiveWarningDays(policyDays_)), loadRules());
     if (window_ != nullptr)
         InvalidateRect(GetDlgItem(window_, IDC_ACCOUNT_LIST), nullptr, TRUE);
     showOnTray();
@@ -125,12 +158,20 @@ LRESULT AttentionDisplay::customDraw(NMLVCUSTOMDRAW& draw) const {
         SendMessageW(draw.nmcd.hdr.hwndFrom, LVM_GETITEMSTATE, item, LVIS_SELECTED) != 0)
         return CDRF_DODEFAULT;
     if (highContrast()) {
-        // The theme's own colours only: the text alone tells the rows apart.
-        draw.clrText = GetSysColor(mark == RowMark::Outdated ? COLOR_HOTLIGHT : COLOR_GRAYTEXT);
+        // The theme's own colours only: the text (and the state icon) tells the rows apart.
+        draw.clrText =
+            GetSysColor(mark == RowMark::Outdated || mark == RowMark::Anomaly ? COLOR_HOTLIGHT
+                                                                              : COLOR_GRAYTEXT);
         draw.clrTextBk = GetSysColor(COLOR_WINDOW);
     } else if (mark == RowMark::Outdated) {
         draw.clrText = OUTDATED_TEXT;
         draw.clrTextBk = OUTDATED_BACK;
+    } else if (mark == RowMark::Anomaly) {
+        draw.clrText = ANOMALY_TEXT;
+        draw.clrTextBk = ANOMALY_BACK;
+    } else if (mark == RowMark::Snoozed) {
+        draw.clrText = SNOOZED_TEXT;
+        draw.clrTextBk = SNOOZED_BACK;
     } else {
         draw.clrText = UNOPENED_TEXT;
         draw.clrTextBk = UNOPENED_BACK;

@@ -11,6 +11,10 @@
 
 namespace kpv {
 
+// The state icons' resource ids, in image-list order: fresh, outdated, unopened, anomaly,
+// paused.
+extern const int STATE_ICONS[5];
+
 class AttentionDisplay {
   public:
     // Until attached, the board is kept but nothing is drawn.
@@ -25,7 +29,8 @@ class AttentionDisplay {
 
     // A warning period (1-15 days) fixed by policy, used instead of the stored one; 0: none.
     void fixWarningDays(std::uint16_t days) noexcept { policyDays_ = days; }
-    // The warning period may have changed: marks the rows again at once, without an exchange.
+    // The warning period or an account's rules may have changed: marks the rows again at
+    // once, without an exchange.
     void remark();
     // Puts the current state on the tray icon, which must already be in the notification
     // area (after it was added, also again after "TaskbarCreated").
@@ -33,6 +38,14 @@ class AttentionDisplay {
     // NM_CUSTOMDRAW from the list view: sets the colours of a marked row in `draw`, which the
     // list view reads back, and returns what the dialog procedure must leave as its result.
     LRESULT customDraw(NMLVCUSTOMDRAW& draw) const;
+
+    // The state icon of the account's row: an index into the list's image list, in the order
+    // of STATE_ICONS.
+    int stateImage(std::uint32_t accountId) const;
+    // The state in words (the icon's tooltip), UTF-8.
+    const char* stateWords(std::uint32_t accountId) const;
+    // The row status of the account as last shown; false when it has no row.
+    bool rowStatusOf(std::uint32_t accountId, RowStatus& status) const;
 
   private:
     void setTray(int iconId, const std::string& utf8Tip) const;

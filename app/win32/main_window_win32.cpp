@@ -2,15 +2,19 @@
 
 #include "app/account_commands.h"
 #include "app/managed_accounts.h"
+#include "app/rules_commands.h"
 #include "app/update_cycle.h"
 #include "app/user_list_commands.h"
 #include "app/win32/account_lock_win32.h"
 #include "app/win32/dialogs_win32.h"
+#include "app/win32/history_window_win32.h"
 #include "app/win32/procedure_guard_win32.h"
 #include "app/win32/resource_ids.h"
+#include "app/win32/rules_dialog_win32.h"
 #include "app/win32/text_win32.h"
 #include "app/win32/window_file_win32.h"
 #include "app/win32/window_placement_win32.h"
+#include "core/clock.h"
 
 #include <commctrl.h>
 
@@ -83,6 +87,59 @@ int windowDpi(HWND window) noexcept {
         ReleaseDC(nullptr, screen);
     }
     return dpi > 0 ? dpi : BASE_DPI;
+}
+
+// The rules and history items after menu 104's own items, behind a separator: menu 104 stays
+// as it is, and the user sees one menu.
+void appendRulesItems(HINSTANCE instance, HMENU listMenu) {
+    HMENU items = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_RULES_MENU));
+    HMENU into = GetSubMenu(listMenu, 0);
+    if (items == nullptr || into == nullptr) {
+        if (items != nullptr)
+            DestroyMenu(items);
+        return;
+    }
+    HMENU source = GetSubMenu(items, 0);
+    AppendMenuW(into, MF_SEPARATOR, 0, nullptr);
+    // Each item moves over whole, a submenu with its own items.
+    while (source != nullptr && GetMenuItemCount(source) > 0) {
+        wchar_t text[64] = {};
+        GetMenuStringW(source, 0, text, 64, MF_BYPOSITION);
+        HMENU submenu = GetSubMenu(source, 0);
+        if (submenu != nullptr) {
+            RemoveMenu(source, 0, MF_BYPOSITION); // the submenu now belongs to `into`
+            AppendMenuW(into, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), text);
+        } else {
+            const UINT id = GetMenuItemID(source, 0);
+            RemoveMenu(source, 0, MF_BYPOSITION);
+            AppendMenuW(into, MF_STRING, id, text);
+        }
+    }
+    DestroyMenu(items);
+}
+
+// The state icons at the small icon size, in STATE_ICONS order; the list destroys the list.
+void setStateImages(HINSTANCE instance, HWND list) {
+    const int cx = GetSystemMetrics(SM_CXSMICON);
+    const int cy = GetSystemMetrics(SM_CYSMICON);
+    HIMAGELIST images = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 5, 0);
+    if (images == nullptr)
+        return;
+    for (const int id : STATE_ICONS) {
+        UniqueIcon icon(
+            static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, cx, cy, 0)));
+        ImageList_AddIcon(images, icon.get()); // copies the icon
+    }
+    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+}
+
+std::uint32_t itemAccountId(HWND list, int row) {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+        return 0;
+    return static_cast<std::uint32_t>(item.lParam);
 }
 
 } // namespace
@@ -158,6 +215,8 @@ void MainWindow::initialise(HWND window) {
     updateStatus(client_, false);
     SetTimer(window, UPDATE_TIMER, UPDATE_INTERVAL_MS, nullptr);
     listMenu_.reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_LIST_MENU)));
+    if (listMenu_)
+        appendRulesItems(instance_, listMenu_.get());
     if (client_.policy.accountsLocked)
         greyAccountChanges(GetMenu(window_), listMenu_.get(), GetDlgItem(window_, IDC_ADD_USER));
     installTrayIcon();
@@ -186,6 +245,9 @@ void MainWindow::insertColumns() {
     }
     // A mask of 0 replaces every extended style: the list has exactly these.
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_STYLE);
+    // Then the one addition: an item's tooltip tells its state icon in words.
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
+    setStateImages(instance_, list);
 }
 
 // Column widths are pixels, which the dialog manager does not rescale; the user's own widths
@@ -259,13 +321,84 @@ void MainWindow::onCommand(unsigned id) {
     case IDM_OPEN:
         ui_.showMainWindow();
         break;
+    case IDM_ACCOUNT_RULES:
+    case IDM_HISTORY:
+    case IDM_SNOOZE_NEXT_COPY:
+    case IDM_SNOOZE_1_DAY:
+    case IDM_SNOOZE_3_DAYS:
+    case IDM_SNOOZE_7_DAYS:
+    case IDM_SNOOZE_END:
+        onAccountCommand(id);
+        break;
     default:
         break; // Enter and Esc arrive as the ids 1 and 2 and do nothing
     }
 }
 
+void MainWindow::onAccountCommand(unsigned id) {
+    std::uint32_t accountId = 0;
+    if (!ui_.selectedAccountId(accountId))
+        return;
+    if (id == IDM_HISTORY) {
+        char name[256] = {};
+        HWND list = GetDlgItem(window_, IDC_ACCOUNT_LIST);
+        const LRESULT row = SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                         MAKELPARAM(LVNI_SELECTED, 0));
+        LVITEMA item{};
+        item.iSubItem = 0;
+        item.pszText = name;
+        item.cchTextMax = sizeof name;
+        if (row >= 0)
+            SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(&item));
+        showHistoryWindow(instance_, window_, accountId, name);
+        return;
+    }
+    if (id == IDM_ACCOUNT_RULES) {
+        if (showRulesDialog(instance_, window_, accountId))
+            ui_.attention().remark();
+        return;
+    }
+    SnoozeChoice choice = SnoozeChoice::End;
+    if (id == IDM_SNOOZE_NEXT_COPY)
+        choice = SnoozeChoice::UntilNewCopy;
+    else if (id == IDM_SNOOZE_1_DAY)
+        choice = SnoozeChoice::OneDay;
+    else if (id == IDM_SNOOZE_3_DAYS)
+        choice = SnoozeChoice::ThreeDays;
+    else if (id == IDM_SNOOZE_7_DAYS)
+        choice = SnoozeChoice::SevenDays;
+    RowStatus current;
+    (void)ui_.attention().rowStatusOf(accountId, current);
+    (void)snoozeAccount(accountId, choice, current, client_.clock.now());
+    ui_.attention().remark();
+}
+
 INT_PTR MainWindow::onNotify(NMHDR& header) {
-    if (header.idFrom != IDC_ACCOUNT_LIST || header.code != NM_CUSTOMDRAW)
+    if (header.idFrom != IDC_ACCOUNT_LIST)
+        return FALSE;
+    if (header.code == LVN_GETDISPINFOW || header.code == LVN_GETDISPINFOA) {
+        // Both records begin alike up to the item's image and data.
+        auto& info = reinterpret_cast<NMLVDISPINFOW&>(header);
+        if ((info.item.mask & LVIF_IMAGE) != 0)
+            info.item.iImage =
+                ui_.attention().stateImage(itemAccountId(header.hwndFrom, info.item.iItem));
+        return TRUE;
+    }
+    if (header.code == LVN_GETINFOTIPW) {
+        auto& tip = reinterpret_cast<NMLVGETINFOTIPW&>(header);
+        const std::wstring words =
+            widenUtf8(ui_.attention().stateWords(itemAccountId(header.hwndFrom, tip.iItem)));
+        if (tip.pszText != nullptr && tip.cchTextMax > 0) {
+            // The list may already hold the cut-off item text: the state goes first.
+            const std::wstring whole = words + L"\n" + std::wstring(tip.pszText);
+            lstrcpynW(tip.pszText,
+                      (tip.dwFlags & LVGIT_UNFOLDED) != 0 ? words.c_str() : whole.c_str(),
+                      tip.cchTextMax);
+        }
+        return TRUE;
+    }
+    if (header.code != NM_CUSTOMDRAW)
         return FALSE;
     // A dialog procedure hands its result back through the window, not its return value.
     SetWindowLongPtrW(window_, DWLP_MSGRESULT,

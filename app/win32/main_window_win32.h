@@ -35,6 +35,8 @@ class MainWindow {
     void rescaleColumns(int dpi);
     void setWindowIcons();
     void onCommand(unsigned id);
+    // The rules, pause and history commands of the selected account.
+    void onAccountCommand(unsigned id);
     void onContextMenu(HWND source, LPARAM screenPoint) const;
     // The list view's custom draw, which marks the rows that need attention.
     INT_PTR onNotify(NMHDR& header);

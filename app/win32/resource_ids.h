@@ -17,6 +17,19 @@
 #define IDI_KOPIAVAKT_ATTENTION 120
 #define IDI_KOPIAVAKT_NO_CONTACT 121
 
+// One account's rules and history: the rules dialog, the history window, and the list menu's
+// items for them (appended to menu 104's items when the list menu is loaded).
+#define IDD_ACCOUNT_RULES 130
+#define IDD_HISTORY 131
+#define IDR_RULES_MENU 132
+
+// The state icons of the list's first column.
+#define IDI_STATE_FRESH 140
+#define IDI_STATE_OUTDATED 141
+#define IDI_STATE_UNOPENED 142
+#define IDI_STATE_ANOMALY 143
+#define IDI_STATE_PAUSED 144
+
 // Controls of the main window (101).
 #define IDC_ACCOUNT_LIST 1002
 #define IDC_ADD_USER 1004
@@ -39,6 +52,24 @@
 #define IDC_SETTINGS_CANCEL 1013
 #define IDC_SETTINGS_PERIOD 1014
 
+// Rules dialog (130).
+#define IDC_RULES_OWN_PERIOD 1200
+#define IDC_RULES_PERIOD_DAYS 1201
+#define IDC_RULES_SIZE 1202
+#define IDC_RULES_SIZE_PERCENT 1203
+#define IDC_RULES_FILES 1204
+#define IDC_RULES_FILES_PERCENT 1205
+#define IDC_RULES_COPIES 1206
+#define IDC_RULES_COPIES_PERCENT 1207
+#define IDC_RULES_OK 1208
+#define IDC_RULES_CANCEL 1209
+
+// History window (131).
+#define IDC_HISTORY_CHART 1220
+#define IDC_HISTORY_LIST 1221
+#define IDC_HISTORY_EXPORT 1222
+#define IDC_HISTORY_CLOSE 1223
+
 // Menu commands.
 #define IDM_SHOW_EXCLUDED 40012
 #define IDM_REMOVE_FROM_LIST 40011
@@ -54,6 +85,13 @@
 #define IDM_ABOUT 40013
 #define IDM_OPEN 40033
 #define IDM_EXIT_NOW 40034
+#define IDM_ACCOUNT_RULES 40150
+#define IDM_SNOOZE_NEXT_COPY 40151
+#define IDM_SNOOZE_1_DAY 40152
+#define IDM_SNOOZE_3_DAYS 40153
+#define IDM_SNOOZE_7_DAYS 40154
+#define IDM_SNOOZE_END 40155
+#define IDM_HISTORY 40156
 
 // The tray icon's callback message (WM_USER + 60).
 #define KPV_TRAY_CALLBACK 1084

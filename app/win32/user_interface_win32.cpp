@@ -84,7 +84,9 @@ void Win32UserInterface::insertRow(std::uint32_t accountId, const SecureBuffer* 
         return;
     attention_.addRow(accountId, status);
     LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    // The state icon follows the marks, which are decided after the rows are in.
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE | LVIF_IMAGE;
+    item.iImage = I_IMAGECALLBACK;
     item.iItem = 0;
     item.iSubItem = 0;
     item.pszText = rowText(texts[0]);

@@ -53,6 +53,10 @@ int commandTrayTip(Options& options);
 int commandRowColour(Options& options);
 int commandTaskbarCreated(Options& options);
 
+int commandRowIcons(Options& options);
+int commandRulesDialog(Options& options);
+int commandHistory(Options& options);
+
 int commandCodePage(Options& options);
 int commandMenus(Options& options);
 

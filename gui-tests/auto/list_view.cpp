@@ -48,7 +48,7 @@ std::optional<std::vector<ListRow>> readRows(HWND listView) {
         ListRow entry;
         for (int column = 0; column < *columns; ++column) {
             LVITEMW item{};
-            item.mask = LVIF_TEXT | (column == 0 ? LVIF_PARAM | LVIF_STATE : 0u);
+            item.mask = LVIF_TEXT | (column == 0 ? LVIF_PARAM | LVIF_STATE | LVIF_IMAGE : 0u);
             item.iItem = row;
             item.iSubItem = column;
             item.stateMask = LVIS_SELECTED;
@@ -74,6 +74,7 @@ std::optional<std::vector<ListRow>> readRows(HWND listView) {
             if (column == 0) {
                 entry.itemData = answer.lParam;
                 entry.selected = (answer.state & LVIS_SELECTED) != 0;
+                entry.image = answer.iImage;
             }
             entry.columns.push_back(std::move(*text));
         }

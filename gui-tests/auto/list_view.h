@@ -13,6 +13,7 @@ namespace kpv::automation {
 struct ListRow {
     LPARAM itemData = 0; // the client stores the account id here
     bool selected = false;
+    int image = -1; // the row's image-list index, as the list or its owner answers
     std::vector<std::wstring> columns;
 };
 

@@ -1,6 +1,8 @@
 #include "app/attention.h"
 #include "tests/support/time_zone.h"
 
+#include <string>
+
 #include <doctest/doctest.h>
 
 using namespace kpv;
@@ -97,4 +99,47 @@ TEST_CASE("no contact: since the last contact, kept through refused updates, end
     never.updateFinished(true, 0);
     never.remark(0, 3 * DAY);
     CHECK(never.trayLine() == "Ingen kontakt med servern sedan 01:00");
+}
+
+TEST_CASE("anomalies and pauses: their own marks, counted in the tray line, states in words") {
+    RowStatus shrunk = copiedAt(NOW - 60);
+    shrunk.totalSize = 100;
+    shrunk.fileCount = 10;
+    shrunk.storedCopies = 5;
+    shrunk.previous = {true, static_cast<std::uint32_t>(NOW - DAY), 10, 1000, 5};
+    AttentionBoard board;
+    board.addRow(1, shrunk);
+    board.remark(NOW, 3 * DAY);
+    CHECK(board.markOf(1) == RowMark::Anomaly);
+    CHECK(board.stateOf(1) == AccountState::Shrunk);
+    CHECK(board.trayState() == TrayState::NeedsAttention);
+    CHECK(board.trayLine() == "1 konto har en avvikande kopia");
+    CHECK(std::string(stateText(board.stateOf(1))) == "Avvikelse: kopian har krympt");
+
+    board.addRow(2, shrunk);
+    board.addRow(3, copiedAt(NOW - 4 * DAY));
+    board.remark(NOW, 3 * DAY);
+    CHECK(board.trayLine() == "1 konto har en föråldrad kopia, 2 avviker");
+
+    RulesTable rules;
+    AccountRules paused;
+    paused.snooze = SnoozeKind::UntilNewCopy;
+    paused.snoozeCopyTime = static_cast<std::uint32_t>(NOW - 4 * DAY);
+    rules.set(3, paused);
+    AccountRules ownPeriod;
+    ownPeriod.periodDays = 14;
+    ownPeriod.sizeRule = false;
+    rules.set(2, ownPeriod);
+    board.remark(NOW, 3 * DAY, rules);
+    CHECK(board.markOf(3) == RowMark::Snoozed);
+    CHECK(board.markOf(2) == RowMark::Current);
+    CHECK(board.trayLine() == "1 konto har en avvikande kopia");
+    board.clearRows();
+    board.addRow(1, copiedAt(NOW));
+    board.addRow(2, copiedAt(NOW));
+    board.addRow(4, shrunk);
+    board.addRow(5, shrunk);
+    board.remark(NOW, 3 * DAY);
+    CHECK(board.trayLine() == "2 konton har avvikande kopior");
+    CHECK(std::string(stateText(AccountState::Snoozed)) == "Varningar pausade");
 }

@@ -1,6 +1,7 @@
 #include "app/outdated_check.h"
 #include "app/settings.h"
 #include "core/data_file.h"
+#include "status/account_rules.h"
 #include "tests/app/client_fixture.h"
 
 #include <doctest/doctest.h>
@@ -129,4 +130,64 @@ TEST_CASE("settings: items, initial selection, and what OK writes") {
     CHECK(loadWarningDays() == 0);
     CHECK(warningPeriodSeconds(0) == 259200);
     CHECK(warningPeriodSeconds(15) == 15 * 86400);
+}
+
+TEST_CASE("each account's own period and pause, for the accounts of the last reply") {
+    test::ClientFixture f(NOW);
+    const auto seen = [](std::uint32_t id, std::int64_t age) {
+        RowStatus status;
+        status.opened = true;
+        status.lastCopyTime = ago(age);
+        return SeenAccount{id, status};
+    };
+    f.client.lastReply = {seen(1, 10 * 86400), seen(2, 10 * 86400)};
+    writeTimes(2, {ago(10 * 86400), ago(10 * 86400)});
+    RulesTable rules;
+    AccountRules laptop;
+    laptop.periodDays = 14;
+    rules.set(1, laptop);
+    REQUIRE(saveRules(rules));
+    checkOutdated(f.client); // the office account 2 on the global 3 days still warns
+    CHECK(f.ui.messages.size() == 1);
+
+    rules.set(2, laptop);
+    REQUIRE(saveRules(rules));
+    checkOutdated(f.client);
+    CHECK(f.ui.messages.size() == 1);
+
+    AccountRules paused;
+    paused.snooze = SnoozeKind::UntilTime;
+    paused.snoozeUntil = static_cast<std::uint32_t>(NOW + 60);
+    rules.set(2, paused);
+    REQUIRE(saveRules(rules));
+    checkOutdated(f.client);
+    CHECK(f.ui.messages.size() == 1);
+    f.clock.seconds = NOW + 60; // the pause has ended by itself
+    checkOutdated(f.client);
+    CHECK(f.ui.messages.size() == 2);
+
+    // A time list that the last reply did not write: every entry on the global period.
+    writeTimes(2, {ago(10 * 86400), ago(10 * 86400 + 1)});
+    rules.set(2, laptop);
+    REQUIRE(saveRules(rules));
+    checkOutdated(f.client);
+    CHECK(f.ui.messages.size() == 3);
+}
+
+TEST_CASE("an anomaly never raises the warning box, an unopened account of the reply does") {
+    test::ClientFixture f(NOW);
+    RowStatus shrunk;
+    shrunk.opened = true;
+    shrunk.lastCopyTime = ago(60);
+    shrunk.totalSize = 10;
+    shrunk.previous = {true, ago(86400), 100, 100, 3};
+    f.client.lastReply = {SeenAccount{1, shrunk}};
+    writeTimes(1, {ago(60)});
+    checkOutdated(f.client);
+    CHECK(f.ui.messages.empty());
+
+    f.client.lastReply.push_back(SeenAccount{2, RowStatus{}});
+    writeTimes(2, {ago(60)});
+    checkOutdated(f.client);
+    CHECK(f.ui.messages.size() == 1);
 }

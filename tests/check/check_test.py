@@ -207,6 +207,68 @@ def check_unknown(check, lists, args):
             filler.close()
 
 
+def envelope(content):
+    return len(content).to_bytes(4, "little") + content
+
+
+def rules_file(path, entries):
+    """rules.bin: {id: (period days, size %)} with the other rules at their defaults."""
+    content = (1).to_bytes(2, "little") + len(entries).to_bytes(4, "little")
+    for account, (days, size) in entries.items():
+        entry = account.to_bytes(4, "little") + b"".join(
+            v.to_bytes(2, "little") for v in (days, 7, size, 50, 50, 0)) + bytes(8)
+        content += len(entry).to_bytes(4, "little") + entry
+    with open(path, "wb") as f:
+        f.write(envelope(content))
+
+
+def history_file(path, records):
+    """history.bin from (id, time seen, latest copy, files, size, stored copies) records."""
+    content = (1).to_bytes(2, "little")
+    for account, seen, copy, files, size, stored in records:
+        words = [account, seen, copy, files, size >> 32, size & 0xFFFFFFFF, 0, 0, stored, 0, 0]
+        body = b"".join(w.to_bytes(4, "little") for w in words)
+        check = 2166136261
+        for byte in body:
+            check = ((check ^ byte) * 16777619) & 0xFFFFFFFF
+        content += body + check.to_bytes(4, "little")
+    with open(path, "wb") as f:
+        f.write(envelope(content))
+
+
+def check_rules_and_history(check, lists, server, tmp):
+    """The client's rules and history: Kontoret's copy is a tenth of its previous size (an
+    anomaly: WARNING), the ten-day-old copy of 1002 is within its own 14 days."""
+    rules = os.path.join(tmp, "rules.bin")
+    history = os.path.join(tmp, "history.bin")
+    rules_file(rules, {1002: (14, 50)})
+    day_ago = int(time.time()) - 86400
+    history_file(history, [(1001, day_ago, day_ago - 60, 18234, 563714457600, 14)])
+    args = ["--account", "1001", "--account", "1002", "--rules", check.path(rules),
+            "--history", check.path(history)]
+    code, out, _ = check.run(lists["demo"], server.port, *args, "--format", "json")
+    doc = json.loads(out)
+    by_id = {a["id"]: a for a in doc["accounts"]}
+    expect(code == 1 and by_id[1001]["state"] == "warning" and
+           by_id[1001]["reason"] == "shrunk" and by_id[1002]["state"] == "ok" and
+           by_id[1002]["reason"] == "ok", f"json with rules and history: {code} {out!r}")
+    code, out, _ = check.run(lists["demo"], server.port, *args)
+    expect(code == 1 and "Kontoret (id 1001): WARNING (shrunk), latest copy" in out and
+           ";1209600;2419200;0" in out.splitlines()[0], f"nagios with rules: {code} {out!r}")
+    _, out, _ = check.run(lists["demo"], server.port, *args, "--format", "prometheus")
+    anomalies = {(s.labels["id"], s.labels["rule"]): s.value
+                 for family in text_string_to_metric_families(out) for s in family.samples
+                 if s.name == "kopiavakt_anomaly"}
+    expect(anomalies.get(("1001", "size")) == 1 and anomalies.get(("1001", "files")) == 0 and
+           anomalies.get(("1002", "size")) == 0, f"prometheus anomalies: {anomalies}")
+    code, out, _ = check.run(lists["demo"], server.port, *args, "--no-rules", "--format", "json")
+    expect(code == 2 and '"reason"' not in out, f"--no-rules: {code} {out!r}")
+    code, out, _ = check.run(lists["demo"], server.port, "--rules", check.path(rules + ".none"))
+    expect(code == 3 and "cannot read" in out, f"a named rules file that is missing: {out!r}")
+    os.remove(rules)
+    os.remove(history)
+
+
 def check_client_folder(check, lists, server):
     """Windows: without --accounts the check reads the client's own files in
     %LOCALAPPDATA%\\KPV_wd, the warning period from settings.bin included, and writes nothing."""
@@ -268,6 +330,7 @@ def main():
 
         with Server(args.server, args.accounts) as server:
             check_all_formats(check, lists, server)
+            check_rules_and_history(check, lists, server, tmp)
             if args.wine:
                 check_client_folder(check, lists, server)
         check_unknown(check, lists, args)

@@ -347,3 +347,32 @@ TEST_CASE("icon 107 and the tray's two other states hold every size the shell as
         }
     }
 }
+
+TEST_CASE("menu 132 with the rules, pause and history items; dialogs 130 and 131; state icons") {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HMENU items = LoadMenuW(module, MAKEINTRESOURCEW(IDR_RULES_MENU));
+    REQUIRE(items != nullptr);
+    HMENU account = GetSubMenu(items, 0);
+    checkItems(account, {{IDM_ACCOUNT_RULES, L"Regler f\u00f6r kontot..."},
+                         {0, L"Pausa varningar"},
+                         {IDM_HISTORY, L"Historik..."}});
+    checkItems(GetSubMenu(account, 1), {{IDM_SNOOZE_NEXT_COPY, L"Till n\u00e4sta nya kopia"},
+                                        {IDM_SNOOZE_1_DAY, L"1 dag"},
+                                        {IDM_SNOOZE_3_DAYS, L"3 dagar"},
+                                        {IDM_SNOOZE_7_DAYS, L"7 dagar"},
+                                        {0, L""},
+                                        {IDM_SNOOZE_END, L"\u00c5teruppta varningar"}});
+    DestroyMenu(items);
+
+    CHECK(loadDialog(IDD_ACCOUNT_RULES).title == L"Regler f\u00f6r kontot");
+    CHECK(loadDialog(IDD_HISTORY).title == L"Historik");
+    for (int id : {IDI_STATE_FRESH, IDI_STATE_OUTDATED, IDI_STATE_UNOPENED, IDI_STATE_ANOMALY,
+                   IDI_STATE_PAUSED}) {
+        CAPTURE(id);
+        for (int size : {16, 24, 32}) {
+            HANDLE icon = LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0);
+            CHECK(icon != nullptr);
+            DestroyIcon(static_cast<HICON>(icon));
+        }
+    }
+}
