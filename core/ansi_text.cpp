@@ -1,8 +1,8 @@
-#include "check/ansi_text.h"
+#include "core/ansi_text.h"
 
 #include <cstdio>
 
-namespace kpv::check {
+namespace kpv {
 namespace {
 
 // Windows-1252 0x80 to 0x9F; 0xFFFD where the code page defines no character.
@@ -60,4 +60,4 @@ WipingString isoUtcTime(std::uint32_t secondsSince1970) {
     return WipingString(text);
 }
 
-} // namespace kpv::check
+} // namespace kpv
