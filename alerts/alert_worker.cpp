@@ -82,6 +82,7 @@ struct AlertWorker::Shared {
     Outbox outbox;
     bool pingWanted = false;
     std::optional<AlertMessage> testWanted;
+    AlertSettings testSettings;
     bool started = false;
     bool stopping = false;
     bool finished = false;
@@ -174,7 +175,7 @@ void AlertWorker::Shared::run() {
         if (testWanted) {
             const AlertMessage message = std::move(*testWanted);
             testWanted.reset();
-            const AlertSettings with = settings;
+            const AlertSettings with = std::move(testSettings);
             guard.unlock();
             runTest(message, with);
             notify();
@@ -295,9 +296,10 @@ void AlertWorker::ping() {
     shared_->wakeUp.notify_all();
 }
 
-void AlertWorker::test(const AlertMessage& message) {
+void AlertWorker::test(const AlertMessage& message, AlertSettings with) {
     std::lock_guard<std::mutex> guard(shared_->lock);
     shared_->testWanted = message;
+    shared_->testSettings = std::move(with);
     shared_->status.testRunning = true;
     shared_->status.test.clear();
     shared_->wakeUp.notify_all();

@@ -62,8 +62,9 @@ class AlertWorker {
     void submit(const AlertMessage& message);
     // One GET of the ping URL; a ping still waiting is not doubled.
     void ping();
-    // Sends message at once on every configured channel, ping included, outside the outbox.
-    void test(const AlertMessage& message);
+    // Sends message at once on every channel that `with` configures, ping included, outside
+    // the outbox (the dialog tests what it shows, saved or not).
+    void test(const AlertMessage& message, AlertSettings with);
     // Looks again at the outbox now (after the clock was moved, in tests).
     void wake();
     AlertWorkerStatus status() const;

@@ -3,6 +3,7 @@
 #include "app/account_commands.h"
 #include "app/update_cycle.h"
 #include "app/user_list_commands.h"
+#include "app/win32/alerts_dialog_win32.h"
 #include "app/win32/dialogs_win32.h"
 #include "app/win32/procedure_guard_win32.h"
 #include "app/win32/resource_ids.h"
@@ -127,6 +128,9 @@ INT_PTR MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case KPV_ROWS_DONE:
         ui_.finishRows();
         return TRUE;
+    case KPV_ALERTS_CHANGED:
+        ui_.alertsChanged();
+        return TRUE;
     case WM_NOTIFY:
         return lParam != 0 ? onNotify(*reinterpret_cast<NMHDR*>(lParam)) : FALSE;
     case WM_DPICHANGED:
@@ -149,12 +153,31 @@ void MainWindow::initialise(HWND window) {
     writeWindowFile(window);
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     insertColumns();
+    insertAlertsMenuItem();
     // The first update runs before the window is shown: it appears with its rows.
     updateStatus(client_, false);
     SetTimer(window, UPDATE_TIMER, UPDATE_INTERVAL_MS, nullptr);
     listMenu_.reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_LIST_MENU)));
     installTrayIcon();
     setWindowIcons();
+}
+
+// Put in when the window opens rather than in the menu resource, which other tools read as
+// it always was.
+void MainWindow::insertAlertsMenuItem() {
+    HMENU file = GetSubMenu(GetMenu(window_), 0);
+    if (file == nullptr)
+        return;
+    const int count = GetMenuItemCount(file);
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuItemID(file, i) != IDM_SETTINGS)
+            continue;
+        const std::wstring text = widenUtf8("Aviseringar...");
+        InsertMenuW(file, static_cast<UINT>(i + 1), MF_BYPOSITION | MF_STRING, IDM_ALERTS,
+                    text.c_str());
+        DrawMenuBar(window_);
+        return;
+    }
 }
 
 void MainWindow::insertColumns() {
@@ -207,6 +230,9 @@ void MainWindow::onCommand(unsigned id) {
     case IDM_SETTINGS:
         showSettingsDialog(instance_, window_);
         ui_.attention().remark(); // a new period marks the rows at once
+        break;
+    case IDM_ALERTS:
+        showAlertsDialog(instance_, window_, ui_.alerts());
         break;
     case IDM_HIDE:
     case IDC_HIDE:

@@ -29,6 +29,7 @@ class MainWindow {
 
     void initialise(HWND window);
     void insertColumns();
+    void insertAlertsMenuItem();
     // dpi: the window's new dots per inch (WM_DPICHANGED).
     void rescaleColumns(int dpi);
     void setWindowIcons();
@@ -45,6 +46,8 @@ class MainWindow {
     void installTrayIcon();
     void removeTrayIcon() noexcept;
     void onTrayMessage(UINT mouseMessage);
+    // A click on the alert balloon: the window, with the first row that needs attention.
+    void selectFirstNeedingAttention();
 
     HINSTANCE instance_;
     Client& client_;

@@ -165,7 +165,7 @@ TEST_CASE("the test sends on every configured channel at once and reports each")
     worker->start(webhookAndPing());
     AlertMessage test = message("t1");
     test.event = AlertEvent::Test;
-    worker->test(test);
+    worker->test(test, webhookAndPing());
     REQUIRE(waitForStatus(
         *worker, [](const AlertWorkerStatus& s) { return !s.testRunning && s.test.size() == 2; }));
     const auto reports = worker->status().test;

@@ -98,3 +98,19 @@ TEST_CASE("no contact: since the last contact, kept through refused updates, end
     never.remark(0, 3 * DAY);
     CHECK(never.trayLine() == "Ingen kontakt med servern sedan 01:00");
 }
+
+TEST_CASE("a failed alert delivery shows in the tray line, never in the alert's own summary") {
+    AttentionBoard board;
+    board.updateStarting();
+    board.updateFinished(true, 1000);
+    board.remark(1000, 86400);
+    board.setDeliveryFailed(true);
+    CHECK(board.trayLine() == "Aviseringen kunde inte skickas");
+    CHECK(board.summaryLine().empty());
+    board.addRow(7, RowStatus{false, 0});
+    board.remark(1000, 86400);
+    CHECK(board.trayLine() == "1 konto kunde inte läsas (avisering ej skickad)");
+    CHECK(board.summaryLine() == "1 konto kunde inte läsas");
+    board.setDeliveryFailed(false);
+    CHECK(board.trayLine() == "1 konto kunde inte läsas");
+}
