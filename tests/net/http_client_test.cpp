@@ -1,0 +1,132 @@
+// The system HTTP client (WinHTTP) against peers on 127.0.0.1.
+#include "net/http_client.h"
+
+#include <doctest/doctest.h>
+
+#include <chrono>
+#include <string>
+
+#include "tests/net/transport_peer.h"
+
+using namespace kpv;
+using kpv::test::TestPeer;
+
+namespace {
+
+std::string url(std::uint16_t port, const std::string& rest, const char* scheme = "http") {
+    return std::string(scheme) + "://127.0.0.1:" + std::to_string(port) + rest;
+}
+
+bool oneLine(const std::string& text) {
+    return !text.empty() && text.find_first_of("\r\n") == std::string::npos;
+}
+
+} // namespace
+
+TEST_CASE("a POST carries its headers and body, and the status line comes back as it was") {
+    const auto client = makeSystemHttpClient();
+    const std::string body =
+        "{\"event\": \"test\", \"summary\": \"1 konto har en f\xC3\xB6r\xC3\xA5ldrad kopia\"}";
+    struct Answer {
+        const char* statusLine;
+        int status;
+        const char* reason;
+    };
+    for (const Answer answer :
+         {Answer{"204 No Content", 204, "No Content"}, Answer{"404 Not Found", 404, "Not Found"},
+          Answer{"503 Try Later", 503, "Try Later"}}) {
+        CAPTURE(answer.statusLine);
+        std::string request;
+        test::TransportPeer peer([&](TestPeer& connection) {
+            request = test::receiveThrough(connection, "\r\n\r\n", body.size());
+            test::sendText(connection, std::string("HTTP/1.1 ") + answer.statusLine +
+                                           "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        });
+        HttpRequest post;
+        post.method = "POST";
+        post.url = url(peer.port(), "/hook/a?topic=kopia#not-sent");
+        post.headers = {{"Content-Type", "application/json"}, {"Title", "Kopiavakt: test"}};
+        post.body = body;
+        post.timeoutMilliseconds = 10000;
+        const HttpResult result = client->send(post);
+        peer.finish();
+        CHECK(result.answered);
+        CHECK(result.status == answer.status);
+        CHECK(result.detail == answer.reason);
+        CHECK(request.rfind("POST /hook/a?topic=kopia HTTP/1.1\r\n", 0) == 0);
+        CHECK(request.find("\r\nContent-Type: application/json\r\n") != std::string::npos);
+        CHECK(request.find("\r\nTitle: Kopiavakt: test\r\n") != std::string::npos);
+        CHECK(request.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n") !=
+              std::string::npos);
+        CHECK(request.substr(request.find("\r\n\r\n") + 4) == body);
+    }
+
+    SUBCASE("a header that would start another one is refused before anything is sent") {
+        test::TransportPeer peer([](TestPeer&) {}, 1500);
+        HttpRequest post;
+        post.method = "POST";
+        post.url = url(peer.port(), "/");
+        post.headers = {{"Title", "x\r\nX-Injected: 1"}};
+        post.timeoutMilliseconds = 2000;
+        const HttpResult result = client->send(post);
+        CHECK_FALSE(result.answered);
+        CHECK(oneLine(result.detail));
+        // Nobody connects: the peer gives up after its own wait.
+        peer.finish();
+        CHECK_FALSE(peer.accepted());
+    }
+}
+
+TEST_CASE("a peer that never answers, or is not there, fails within the time-out") {
+    const auto client = makeSystemHttpClient();
+    std::string request;
+    test::TransportPeer silent([&](TestPeer& connection) {
+        request = test::receiveThrough(connection, "\r\n\r\n");
+        std::uint8_t nothing[1];
+        connection.receive(nothing, 1, 15000); // holds the connection open, silent
+    });
+    HttpRequest get;
+    get.method = "GET";
+    get.url = url(silent.port(), "/ping");
+    get.timeoutMilliseconds = 1500;
+    const auto start = std::chrono::steady_clock::now();
+    const HttpResult result = client->send(get);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    CHECK_FALSE(result.answered);
+    CHECK(oneLine(result.detail));
+    CHECK(request.rfind("GET /ping HTTP/1.1\r\n", 0) == 0);
+    CHECK(waited < std::chrono::seconds(12)); // bounded by the time-out, not by the peer
+    silent.finish();
+
+    const std::uint16_t closedPort = [] {
+        test::TransportPeer gone([](TestPeer&) {}, 0);
+        return gone.port(); // nobody listens there once this peer is gone
+    }();
+    get.url = url(closedPort, "/ping");
+    const HttpResult refused = client->send(get);
+    CHECK_FALSE(refused.answered);
+    CHECK(oneLine(refused.detail));
+
+    get.url = "ftp://127.0.0.1/x";
+    CHECK(oneLine(client->send(get).detail));
+}
+
+TEST_CASE("https to a server with a self-signed certificate is refused") {
+    const std::uint16_t port = test::selfSignedTlsPort();
+    if (port == 0) {
+        MESSAGE("no TLS peer (run through tests/net/tls_peer.py)");
+        return;
+    }
+    const auto client = makeSystemHttpClient();
+    HttpRequest post;
+    post.method = "POST";
+    post.url = url(port, "/hook", "https");
+    post.body = "{}";
+    post.timeoutMilliseconds = 10000;
+    const HttpResult result = client->send(post);
+    CAPTURE(result.detail);
+    CHECK_FALSE(result.answered);
+    CHECK(oneLine(result.detail));
+    // TLS itself worked: the refusal was the certificate's.
+    CHECK(test::selfSignedTlsEvents() == "handshake\n");
+}
