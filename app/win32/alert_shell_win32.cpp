@@ -35,8 +35,8 @@ void AlertShell::startWorker() {
     judge_ = std::make_unique<AlertJudge>(std::move(memory));
     HWND window = window_;
     worker_ = std::make_unique<AlertWorker>(
-        makeSystemHttpClient(), [] { return makeSystemMailStream(); }, systemClock(),
-        alertOrigin(), [window] { PostMessageW(window, KPV_ALERTS_CHANGED, 0, 0); });
+        makeSystemHttpClient(), [] { return makeSystemMailStream(); }, systemClock(), alertOrigin(),
+        [window] { PostMessageW(window, KPV_ALERTS_CHANGED, 0, 0); });
     worker_->start(settings_);
 }
 

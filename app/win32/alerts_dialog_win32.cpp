@@ -26,10 +26,14 @@ struct TextField {
 };
 
 constexpr TextField TEXT_FIELDS[] = {
-    {IDC_ALERT_WEBHOOK_URL, "WebhookUrl"},        {IDC_ALERT_PING_URL, "PingUrl"},
-    {IDC_ALERT_MAIL_SERVER, "MailServer"},        {IDC_ALERT_MAIL_PORT, "MailPort"},
-    {IDC_ALERT_MAIL_FROM, "MailFrom"},            {IDC_ALERT_MAIL_TO, "MailTo"},
-    {IDC_ALERT_MAIL_USER, "MailUser"},            {IDC_ALERT_REMINDER_HOURS, "ReminderHours"},
+    {IDC_ALERT_WEBHOOK_URL, "WebhookUrl"},
+    {IDC_ALERT_PING_URL, "PingUrl"},
+    {IDC_ALERT_MAIL_SERVER, "MailServer"},
+    {IDC_ALERT_MAIL_PORT, "MailPort"},
+    {IDC_ALERT_MAIL_FROM, "MailFrom"},
+    {IDC_ALERT_MAIL_TO, "MailTo"},
+    {IDC_ALERT_MAIL_USER, "MailUser"},
+    {IDC_ALERT_REMINDER_HOURS, "ReminderHours"},
     {IDC_ALERT_NO_CONTACT_HOURS, "NoContactHours"},
 };
 
@@ -87,8 +91,8 @@ std::string chosen(HWND dialog, int control, const Choice (&choices)[N]) {
 }
 
 // The value the dialog shows: the policy's, which greys the field, else the user's.
-std::string shownValue(const AlertsDialogState& state, const PolicySource& policy,
-                       const char* name, bool number, bool& locked) {
+std::string shownValue(const AlertsDialogState& state, const PolicySource& policy, const char* name,
+                       bool number, bool& locked) {
     locked = false;
     if (number) {
         if (const auto value = policy.number(name)) {
@@ -124,7 +128,8 @@ void refreshStatus(HWND dialog, const AlertsDialogState& state) {
     const auto status = state.alerts->status();
     std::string last = "Ingen avisering har skickats ännu.";
     if (status && status->last.time != 0)
-        last = "Senaste avisering " + localTime(status->last.time) + ": " + reportLine(status->last);
+        last =
+            "Senaste avisering " + localTime(status->last.time) + ": " + reportLine(status->last);
     if (status && status->pending > 0)
         last += "; " + std::to_string(status->pending) + " väntar";
     setControlText(dialog, IDC_ALERT_LAST, last);
@@ -143,8 +148,8 @@ void showProblems(HWND dialog, const AlertSettings& settings) {
     for (const std::string& line : settings.problems)
         text += (text.empty() ? "" : "\r\n") + line;
     if (!settings.fromPolicy.empty())
-        text += std::string(text.empty() ? "" : "\r\n") +
-                "Gråa fält är inställda av administratören.";
+        text +=
+            std::string(text.empty() ? "" : "\r\n") + "Gråa fält är inställda av administratören.";
     setControlText(dialog, IDC_ALERT_PROBLEMS, text);
 }
 
@@ -212,7 +217,8 @@ SecureBuffer enteredPassword(HWND dialog, const AlertsDialogState& state) {
         return plain;
     }
     std::string text = controlText(dialog, IDC_ALERT_MAIL_PASSWORD);
-    SecureBuffer plain = SecureBuffer::ofBytes(text.data(), static_cast<std::uint32_t>(text.size()));
+    SecureBuffer plain =
+        SecureBuffer::ofBytes(text.data(), static_cast<std::uint32_t>(text.size()));
     secureWipe(text.data(), text.size());
     return plain;
 }
