@@ -29,7 +29,8 @@ class MailStream {
     virtual bool readLine(std::string& line, std::string& error) = 0;
 };
 
-// Winsock with SChannel on Windows; on other platforms a stream whose open always fails.
+// Winsock with SChannel on Windows; on other platforms plain sockets without TLS (implicit
+// TLS and startTls fail with "TLS is not available on this platform"), for native tests.
 std::unique_ptr<MailStream> makeSystemMailStream();
 
 } // namespace kpv

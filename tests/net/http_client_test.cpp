@@ -112,12 +112,13 @@ TEST_CASE("a peer that never answers, or is not there, fails within the time-out
 }
 
 TEST_CASE("https to a server with a self-signed certificate is refused") {
-    const std::uint16_t port = test::selfSignedTlsPort();
+    const std::uint16_t port = test::driverPort("KPV_TLS_PORT");
     if (port == 0) {
         MESSAGE("no TLS peer (run through tests/net/tls_peer.py)");
         return;
     }
     const auto client = makeSystemHttpClient();
+    const std::size_t before = test::selfSignedTlsEvents().size();
     HttpRequest post;
     post.method = "POST";
     post.url = url(port, "/hook", "https");
@@ -128,5 +129,5 @@ TEST_CASE("https to a server with a self-signed certificate is refused") {
     CHECK_FALSE(result.answered);
     CHECK(oneLine(result.detail));
     // TLS itself worked: the refusal was the certificate's.
-    CHECK(test::selfSignedTlsEvents() == "handshake\n");
+    CHECK(test::selfSignedTlsEvents().substr(before) == "handshake\n");
 }

@@ -43,26 +43,31 @@ bool sendText(TestPeer& peer, const std::string& text) {
     return peer.sendAll(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-std::uint16_t selfSignedTlsPort() {
-    const char* port = std::getenv("KPV_TLS_PORT");
+std::uint16_t driverPort(const char* name) {
+    const char* port = std::getenv(name);
     return port == nullptr ? 0 : static_cast<std::uint16_t>(std::atoi(port));
 }
 
-} // namespace kpv::test
+namespace {
 
-namespace kpv::test {
-
-std::string selfSignedTlsEvents() {
-    const char* log = std::getenv("KPV_TLS_LOG");
-    if (log == nullptr)
+// A file the driver named on the Linux side.
+std::string driverFile(const char* variable) {
+    const char* value = std::getenv(variable);
+    if (value == nullptr)
         return {};
-    std::string path = log;
+    std::string path = value;
 #ifdef _WIN32
     // The driver runs on the Linux side; Wine shows its root as drive Z:.
     if (!path.empty() && path.front() == '/')
         path = "Z:" + path;
 #endif
-    std::ifstream file(path);
+    return path;
+}
+
+} // namespace
+
+std::string selfSignedTlsEvents() {
+    std::ifstream file(driverFile("KPV_TLS_LOG"));
     std::ostringstream events;
     events << file.rdbuf();
     return events.str();

@@ -35,9 +35,10 @@ class TransportPeer {
 std::string receiveThrough(TestPeer& peer, const std::string& marker, std::size_t extra = 0);
 bool sendText(TestPeer& peer, const std::string& text);
 
-// The port of the driver's TLS peer (KPV_TLS_PORT), 0 when the test runs without the driver.
-std::uint16_t selfSignedTlsPort();
-// What the TLS peer has seen so far, one event a line ("handshake", "data"; tls_peer.py).
+// The driver's TLS peers (tls_peer.py): the port in the environment variable `name`
+// (KPV_TLS_PORT, KPV_STARTTLS_PORT), 0 when the test runs without the driver; what they have
+// seen so far, one event a line.
+std::uint16_t driverPort(const char* name);
 std::string selfSignedTlsEvents();
 
 } // namespace kpv::test
