@@ -156,3 +156,49 @@ def test_hanging_receiver_never_holds_up_the_window(gui):
         gui.exit_client()
     finally:
         silent.stop()
+
+
+def test_alerts_dialog(gui):
+    """With nothing configured no alert file appears; "Aviseringar..." (command 40100) opens the
+    dialog, whose "Skicka test" reports each channel; "OK" turns the alerts on; a policy value
+    shows greyed while a bad one is named and ignored."""
+    receiver = WebhookReceiver()
+    receiver.start()
+    try:
+        gui.keytool.account("--id", 7, "--name", "Färsk", "--age", 3600)
+        gui.keytool.user_list(gui.work_folder / "account_list.bin")
+        gui.server.start()
+        gui.client.start()
+        gui.client_ready(1)
+        timer_update(gui, expect_warning=False)
+        for name in ("alerts.bin", "alert_state.bin", "outbox.bin"):
+            assert not (gui.work_folder / name).exists(), f"{name} with nothing configured"
+
+        gui.must("command", 40100)
+        fields = gui.must("alerts", "--set", f"1100={receiver.url('/hook')}", "--set",
+                          f"1102={receiver.url('/ping')}", "--test", "--ok",
+                          "--timeout", 60000).lines()
+        assert fields[0] == "Aviseringar", "caption"
+        result = next(line for line in fields if line.startswith("1116\t"))
+        assert "Webhook: levererad (204" in result and "Ping: levererad (200" in result, result
+        assert [post["event"] for post in receiver.posts()] == ["test"]
+        assert (gui.work_folder / "alerts.bin").exists(), "alerts.bin after OK"
+
+        pings = receiver.pings()
+        timer_update(gui, expect_warning=False)
+        wait_until(lambda: receiver.pings() == pings + 1, 30, "the ping of the saved settings")
+        assert len(receiver.posts()) == 1, "messages with all well"
+
+        set_policy(gui, "WebhookFormat", "slack")
+        set_policy(gui, "MailPort", 0)
+        gui.must("command", 40100)
+        fields = gui.must("alerts", "--cancel").lines()
+        assert f"1100\tenabled\t{receiver.url('/hook')}" in fields, "the user's webhook"
+        assert "1101\tdisabled\tSlack" in fields, "the policy's format, greyed"
+        assert "1104\tenabled\t" in fields, "the port, whose policy value is unusable"
+        problems = next(line for line in fields if line.startswith("1113\t"))
+        assert 'MailPort: ogiltigt värde "0", används inte.' in problems, problems
+        assert "Gråa fält är inställda av administratören." in problems, problems
+        gui.exit_client()
+    finally:
+        receiver.stop()

@@ -8,6 +8,7 @@
 #include "core/secure_memory.h"
 #include "status/column_text.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,7 @@ struct AlertsDialogState {
     AlertShell* alerts;
     AlertValues values;
     bool passwordEdited = false;
+    std::set<std::string> fromPolicy; // the names whose usable value the policy sets
 };
 
 std::string controlText(HWND dialog, int control) {
@@ -90,18 +92,17 @@ std::string chosen(HWND dialog, int control, const Choice (&choices)[N]) {
                : choices[0].value;
 }
 
-// The value the dialog shows: the policy's, which greys the field, else the user's.
+// The value the dialog shows: the policy's, which greys the field, else the user's. A policy
+// value that cannot be used counts as none (and has its line among the problems).
 std::string shownValue(const AlertsDialogState& state, const PolicySource& policy, const char* name,
                        bool number, bool& locked) {
-    locked = false;
-    if (number) {
-        if (const auto value = policy.number(name)) {
-            locked = true;
+    locked = state.fromPolicy.count(name) != 0;
+    if (locked && number) {
+        if (const auto value = policy.number(name))
             return std::to_string(*value);
-        }
-    } else if (const auto value = policy.text(name)) {
-        locked = true;
-        return *value;
+    } else if (locked) {
+        if (const auto value = policy.text(name))
+            return *value;
     }
     const auto found = state.values.texts.find(name);
     return found != state.values.texts.end() ? found->second : std::string();
@@ -155,8 +156,10 @@ void showProblems(HWND dialog, const AlertSettings& settings) {
 
 void initialise(HWND dialog, AlertsDialogState& state) {
     centreOnMainWindow(dialog, state.mainWindow);
-    (void)loadAlertValues(state.values); // missing or damaged: empty fields
+    const bool loaded = loadAlertValues(state.values); // missing or damaged: empty fields
     const PolicySource& policy = systemPolicy();
+    const AlertSettings current = resolveAlertSettings(state.values, {}, loaded, policy);
+    state.fromPolicy = current.fromPolicy;
     for (const TextField& field : TEXT_FIELDS) {
         bool locked = false;
         std::string value = shownValue(state, policy, field.name, isNumber(field.name), locked);
@@ -181,7 +184,7 @@ void initialise(HWND dialog, AlertsDialogState& state) {
     if (!state.values.protectedPassword.empty())
         SetDlgItemTextW(dialog, IDC_ALERT_MAIL_PASSWORD, KEPT_PASSWORD);
     state.passwordEdited = false;
-    showProblems(dialog, state.alerts->settings());
+    showProblems(dialog, current);
     refreshStatus(dialog, state);
     SetTimer(dialog, REFRESH_TIMER, REFRESH_INTERVAL_MS, nullptr);
 }
@@ -305,7 +308,7 @@ INT_PTR CALLBACK alertsProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
 } // namespace
 
 void showAlertsDialog(HINSTANCE instance, HWND mainWindow, AlertShell& alerts) {
-    AlertsDialogState state{mainWindow, &alerts, {}, false};
+    AlertsDialogState state{mainWindow, &alerts, {}, false, {}};
     if (DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ALERTS), mainWindow, alertsProcedure,
                         reinterpret_cast<LPARAM>(&state)) == 1)
         alerts.reload();
