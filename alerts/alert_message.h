@@ -37,7 +37,8 @@ struct AlertMessage {
     std::vector<AlertAccount> accounts;
 };
 
-// A new message id: the time and 64 random bits, in hexadecimal.
+// A new message id: the time and 64 random bits, in hexadecimal. Called from one thread only
+// (the user interface's).
 std::string makeAlertId(std::int64_t now);
 
 } // namespace kpv

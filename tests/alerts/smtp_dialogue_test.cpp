@@ -197,44 +197,12 @@ TEST_CASE("a refused STARTTLS, a failed AUTH and a 4xx on RCPT stop the mail wit
 
 TEST_CASE("a long UTF-8 subject becomes encoded words that never split a character") {
     CHECK(encodedHeaderWord("Plain subject", "\r\n ") == "Plain subject");
-    const std::string subject = "Kopiavakt: påminnelse, säkerhetskopior behöver åtgärdas öööö";
-    const std::string encoded = encodedHeaderWord(subject, " ");
-    std::string decoded;
-    std::size_t at = 0;
-    while ((at = encoded.find("=?UTF-8?B?", at)) != std::string::npos) {
-        const std::size_t end = encoded.find("?=", at + 10);
-        REQUIRE(end != std::string::npos);
-        CHECK(end + 2 - at <= 75);
-        const std::string word = encoded.substr(at + 10, end - at - 10);
-        // Each word decodes to whole characters: its last byte is no UTF-8 lead byte.
-        std::string bytes;
-        std::uint32_t bits = 0;
-        int count = 0;
-        for (char c : word) {
-            if (c == '=')
-                break;
-            const auto value = static_cast<std::uint32_t>(
-                std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/")
-                    .find(c));
-            bits = (bits << 6) | value;
-            if (++count % 4 == 0) {
-                bytes += static_cast<char>(bits >> 16);
-                bytes += static_cast<char>(bits >> 8);
-                bytes += static_cast<char>(bits);
-                bits = 0;
-            }
-        }
-        if (count % 4 == 3) {
-            bytes += static_cast<char>(bits >> 10);
-            bytes += static_cast<char>(bits >> 2);
-        } else if (count % 4 == 2) {
-            bytes += static_cast<char>(bits >> 4);
-        }
-        CHECK((static_cast<unsigned char>(bytes.back()) & 0xC0) != 0xC0);
-        decoded += bytes;
-        at = end;
-    }
-    CHECK(decoded == subject);
+    // The 45th byte would be the first of "ö": the first word ends before it. (Python's
+    // base64 of the two parts.)
+    CHECK(encodedHeaderWord("Kopiavakt: påminnelse, säkerhetskopior behöver åtgärdas öööö",
+                            "\r\n ") ==
+          "=?UTF-8?B?S29waWF2YWt0OiBww6VtaW5uZWxzZSwgc8Oka2VyaGV0c2tvcGlvciBiZWg=?=\r\n "
+          "=?UTF-8?B?w7Z2ZXIgw6V0Z8OkcmRhcyDDtsO2w7bDtg==?=");
 }
 
 } // namespace kpv
