@@ -14,18 +14,9 @@ constexpr std::uint16_t NO_CONTACT_REPORTED = 1;
 constexpr std::uint32_t MAX_ACCOUNTS = 0x10000;
 constexpr std::int64_t SECONDS_PER_HOUR = 3600;
 
-constexpr AccountState ALL_STATES[] = {
-    AccountState::Unopened,   AccountState::Outdated, AccountState::Emptied, AccountState::Shrunk,
-    AccountState::CopiesLost, AccountState::Ok,       AccountState::Snoozed,
-};
-
-// States go to the file by name: the enumeration's order may grow, a name stays.
 std::optional<AccountState> stateNamed(const SecureBuffer& name) {
-    const std::string text(reinterpret_cast<const char*>(name.data()), name.length());
-    for (AccountState state : ALL_STATES)
-        if (text == accountStateName(state))
-            return state;
-    return std::nullopt;
+    return accountStateNamed(
+        std::string(reinterpret_cast<const char*>(name.data()), name.length()));
 }
 
 void appendTime(RecordStream& out, std::int64_t time) {

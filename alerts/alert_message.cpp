@@ -19,6 +19,18 @@ const char* alertEventName(AlertEvent event) {
     return "test";
 }
 
+std::optional<AccountState> accountStateNamed(const std::string& name) {
+    constexpr AccountState ALL_STATES[] = {
+        AccountState::Unopened, AccountState::Outdated,   AccountState::Emptied,
+        AccountState::Shrunk,   AccountState::CopiesLost, AccountState::Ok,
+        AccountState::Snoozed,
+    };
+    for (AccountState state : ALL_STATES)
+        if (name == accountStateName(state))
+            return state;
+    return std::nullopt;
+}
+
 std::string makeAlertId(std::int64_t now) {
     // The time alone repeats when two messages leave in one second; the random part does not.
     static std::mt19937_64 generator{std::random_device{}()};

@@ -37,6 +37,10 @@ struct AlertMessage {
     std::vector<AlertAccount> accounts;
 };
 
+// The state whose accountStateName is name; none for a name no state has. The files keep
+// states by name: the enumeration's order may grow, a name stays.
+std::optional<AccountState> accountStateNamed(const std::string& name);
+
 // A new message id: the time and 64 random bits, in hexadecimal. Called from one thread only
 // (the user interface's).
 std::string makeAlertId(std::int64_t now);

@@ -15,12 +15,6 @@ constexpr std::int64_t LONGEST_PAUSE = 3600;
 constexpr std::uint32_t MAX_ACCOUNTS = 0x10000;
 constexpr std::uint32_t MAX_TEXT = 4096;
 
-constexpr AccountState ALL_STATES[] = {
-    AccountState::Unopened,   AccountState::Outdated, AccountState::Emptied, AccountState::Shrunk,
-    AccountState::CopiesLost, AccountState::Ok,       AccountState::Snoozed,
-};
-constexpr std::uint32_t NO_STATE = 0xFFFF;
-
 void appendTime(RecordStream& out, std::int64_t time) {
     const auto bits = static_cast<std::uint64_t>(time);
     out.appendU32(static_cast<std::uint32_t>(bits));
@@ -47,7 +41,7 @@ bool readText(RecordStream& in, Text& text) {
     return true;
 }
 
-// States by name, as in alert_state.bin: the enumeration may grow, a name stays.
+// States by name, as in alert_state.bin; no name for no state.
 void appendState(RecordStream& out, std::optional<AccountState> state) {
     appendText(out, std::string(state ? accountStateName(*state) : ""));
 }
@@ -59,9 +53,7 @@ bool readState(RecordStream& in, std::optional<AccountState>& state) {
     state.reset();
     if (name.empty())
         return true;
-    for (AccountState known : ALL_STATES)
-        if (name == accountStateName(known))
-            state = known;
+    state = accountStateNamed(name);
     return state.has_value();
 }
 
