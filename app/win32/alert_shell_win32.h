@@ -15,7 +15,7 @@
 namespace kpv {
 
 // Posted to the main window (from the worker's thread) whenever a delivery has ended.
-inline constexpr UINT KPV_ALERTS_CHANGED = WM_APP + 2;
+inline constexpr UINT KPV_ALERTS_CHANGED = WM_APP + 20;
 
 class AlertShell {
   public:

@@ -377,14 +377,14 @@ int commandAlerts(Options& options) {
         return fail(EXIT_TIMED_OUT, "no alerts dialog appeared");
     for (const std::wstring& setting : settings) {
         const auto equals = setting.find(L'=');
-        const auto id =
-            equals == std::wstring::npos ? std::nullopt : parseNumber(setting.substr(0, equals));
-        if (!id)
+        const std::int64_t id =
+            equals == std::wstring::npos ? -1 : parseNumber(setting.substr(0, equals)).value_or(-1);
+        if (id < 0 || id > 0xFFFF)
             return fail(EXIT_USAGE, "--set needs ID=TEXT");
-        HWND field = GetDlgItem(dialog, static_cast<int>(*id));
+        HWND field = GetDlgItem(dialog, static_cast<int>(id));
         if (field == nullptr ||
             !setWindowText(field, setting.substr(equals + 1), deadline.remaining()))
-            return fail(EXIT_FAILED, "could not fill field " + std::to_string(*id));
+            return fail(EXIT_FAILED, "could not fill field " + std::to_string(id));
     }
     if (options.flag(L"test")) {
         HWND result = GetDlgItem(dialog, IDC_ALERT_TEST_RESULT);
