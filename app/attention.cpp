@@ -159,6 +159,13 @@ TrayState AttentionBoard::trayState() const {
 }
 
 std::string AttentionBoard::trayLine() const {
+    const std::string line = summaryLine();
+    if (!deliveryFailed_)
+        return line;
+    return line.empty() ? std::string(DELIVERY_FAILED_LINE) : line + DELIVERY_FAILED_NOTE;
+}
+
+std::string AttentionBoard::summaryLine() const {
     switch (trayState()) {
     case TrayState::AllWell:
         return {};

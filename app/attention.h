@@ -33,6 +33,9 @@ const char* stateText(AccountState state);
 
 // The tray tooltip's second line while an update runs.
 inline constexpr const char* UPDATING_LINE = "Uppdaterar status…";
+// The tray tooltip's second line, or its end, while an alert waits for a delivery that failed.
+inline constexpr const char* DELIVERY_FAILED_LINE = "Aviseringen kunde inte skickas";
+inline constexpr const char* DELIVERY_FAILED_NOTE = " (avisering ej skickad)";
 
 // The whole tray tooltip in UTF-8: "Kopiavakt", then a line feed and the second line when
 // there is one.
@@ -62,8 +65,13 @@ class AttentionBoard {
     bool rowStatusOf(std::uint32_t accountId, RowStatus& status) const;
     TrayState trayState() const;
     // The tooltip's second line in UTF-8 (under 100 bytes), empty when all is well. Times are
-    // local: "Ingen kontakt med servern sedan 14:05", with the date when it is not today.
+    // local: "Ingen kontakt med servern sedan 14:05", with the date when it is not today. A
+    // failed alert delivery adds DELIVERY_FAILED_NOTE (or is the line when all else is well).
     std::string trayLine() const;
+    // The same line without the note on alerts: the summary an alert carries.
+    std::string summaryLine() const;
+    // The latest attempt to deliver an alert failed (false again once one is delivered).
+    void setDeliveryFailed(bool failed) { deliveryFailed_ = failed; }
 
   private:
     std::vector<std::pair<std::uint32_t, RowStatus>> rows_;
@@ -76,6 +84,7 @@ class AttentionBoard {
     std::uint32_t outdatedRows_ = 0;
     std::uint32_t unopenedRows_ = 0;
     std::uint32_t anomalyRows_ = 0;
+    bool deliveryFailed_ = false;
 };
 
 } // namespace kpv

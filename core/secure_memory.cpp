@@ -1,15 +1,18 @@
 #include "core/secure_memory.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 namespace kpv {
 namespace {
+// The alert worker allocates on a thread of its own: the counts are shared by both threads.
+// The test seams (the observer, the failures) are set by single-threaded tests only.
 ReleaseObserver releaseObserver = nullptr;
-unsigned allocationsToFail = 0;
+std::atomic<unsigned> allocationsToFail{0};
 unsigned allocationsBeforeFailing = 0;
-std::size_t liveBytes = 0;
-std::size_t peakBytes = 0;
+std::atomic<std::size_t> liveBytes{0};
+std::atomic<std::size_t> peakBytes{0};
 } // namespace
 
 void secureWipe(void* p, std::size_t n) noexcept {
@@ -24,7 +27,7 @@ void secureWipe(void* p, std::size_t n) noexcept {
 void* secureMalloc(std::size_t n) noexcept {
     if (n == 0)
         return nullptr;
-    if (allocationsToFail > 0) {
+    if (allocationsToFail.load(std::memory_order_relaxed) > 0) {
         if (allocationsBeforeFailing > 0) {
             --allocationsBeforeFailing;
         } else {
@@ -34,9 +37,11 @@ void* secureMalloc(std::size_t n) noexcept {
     }
     void* block = std::malloc(n);
     if (block != nullptr) {
-        liveBytes += n;
-        if (liveBytes > peakBytes)
-            peakBytes = liveBytes;
+        const std::size_t live = liveBytes.fetch_add(n, std::memory_order_relaxed) + n;
+        std::size_t peak = peakBytes.load(std::memory_order_relaxed);
+        while (live > peak &&
+               !peakBytes.compare_exchange_weak(peak, live, std::memory_order_relaxed))
+            ;
     }
     return block;
 }
@@ -47,7 +52,7 @@ void secureFree(void* p, std::size_t n) noexcept {
     secureWipe(p, n);
     if (releaseObserver != nullptr)
         releaseObserver(static_cast<const unsigned char*>(p), n);
-    liveBytes -= n;
+    liveBytes.fetch_sub(n, std::memory_order_relaxed);
     std::free(p);
 }
 
@@ -56,11 +61,11 @@ void setReleaseObserver(ReleaseObserver observer) noexcept {
 }
 
 SecureHeapUsage secureHeapUsage() noexcept {
-    return {liveBytes, peakBytes};
+    return {liveBytes.load(std::memory_order_relaxed), peakBytes.load(std::memory_order_relaxed)};
 }
 
 void resetSecureHeapPeak() noexcept {
-    peakBytes = liveBytes;
+    peakBytes.store(liveBytes.load(std::memory_order_relaxed), std::memory_order_relaxed);
 }
 
 void failNextAllocations(unsigned count, unsigned after) noexcept {

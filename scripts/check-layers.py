@@ -15,9 +15,10 @@ LAYERS = {
     "net": ["core"],
     "accounts": ["core"],
     "status": ["core", "crypto", "net", "accounts"],
-    "app": ["core", "crypto", "net", "accounts", "status"],
+    "alerts": ["core", "crypto", "net", "accounts", "status"],
+    "app": ["core", "crypto", "net", "accounts", "status", "alerts"],
     "check": ["core", "crypto", "net", "accounts", "status"],
-    "app/win32": ["core", "crypto", "net", "accounts", "status", "app"],
+    "app/win32": ["core", "crypto", "net", "accounts", "status", "alerts", "app"],
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)

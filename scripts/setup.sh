@@ -11,7 +11,7 @@ packages=(
   libmagickcore-6.q16-6-extra
   python3 python3-pytest python3-pytest-timeout python3-prometheus-client procps
   shellcheck libcli11-dev
-  wixl msitools python3-yaml
+  wixl msitools python3-yaml python3-aiosmtpd
   iproute2 locales util-linux
 )
 

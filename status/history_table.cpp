@@ -1,7 +1,7 @@
 #include "status/history_table.h"
 
+#include "core/iso_time.h"
 #include "status/account_state.h"
-#include "status/iso_time.h"
 
 namespace kpv {
 

@@ -115,8 +115,12 @@ void AttentionDisplay::updateFinished(bool exchangeRan) {
     remark();
 }
 
+std::uint32_t AttentionDisplay::periodSeconds() const {
+    return warningPeriodSeconds(effectiveWarningDays(policyDays_));
+}
+
 void AttentionDisplay::remark() {
-    board_.remark(now(), warningPeriodSeconds(effectiveWarningDays(policyDays_)), loadRules());
+    board_.remark(now(), periodSeconds(), loadRules());
     if (window_ != nullptr)
         InvalidateRect(GetDlgItem(window_, IDC_ACCOUNT_LIST), nullptr, TRUE);
     showOnTray();
@@ -124,6 +128,39 @@ void AttentionDisplay::remark() {
 
 void AttentionDisplay::showOnTray() {
     setTray(iconFor(board_.trayState()), trayTooltip(board_.trayLine()));
+    if (!balloonTitle_.empty() && putBalloon())
+        balloonTitle_.clear();
+}
+
+void AttentionDisplay::setDeliveryFailed(bool failed) {
+    board_.setDeliveryFailed(failed);
+    showOnTray();
+}
+
+void AttentionDisplay::showBalloon(const std::string& utf8Title, const std::string& utf8Text) {
+    balloonTitle_ = utf8Title;
+    balloonText_ = utf8Text;
+    if (putBalloon())
+        balloonTitle_.clear();
+}
+
+// The wide record again: the balloon's texts are Swedish.
+bool AttentionDisplay::putBalloon() const {
+    if (window_ == nullptr)
+        return false;
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof record;
+    record.hWnd = window_;
+    record.uID = 0;
+    record.uFlags = NIF_INFO;
+    record.dwInfoFlags = NIIF_WARNING | NIIF_RESPECT_QUIET_TIME;
+    const std::wstring title = widenUtf8(balloonTitle_.c_str());
+    const std::wstring text = widenUtf8(balloonText_.c_str());
+    constexpr std::size_t TITLE_ROOM = sizeof record.szInfoTitle / sizeof record.szInfoTitle[0] - 1;
+    constexpr std::size_t TEXT_ROOM = sizeof record.szInfo / sizeof record.szInfo[0] - 1;
+    std::wcsncpy(record.szInfoTitle, title.c_str(), TITLE_ROOM);
+    std::wcsncpy(record.szInfo, text.c_str(), TEXT_ROOM);
+    return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
 }
 
 // Changes only the icon and the tip of the icon that was added with the ANSI record: the wide

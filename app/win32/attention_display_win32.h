@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <string>
 #include <vector>
 
 namespace kpv {
@@ -32,9 +33,20 @@ class AttentionDisplay {
     // The warning period or an account's rules may have changed: marks the rows again at
     // once, without an exchange.
     void remark();
+    // The global warning period in seconds: the policy's when it fixes one, else the stored.
+    std::uint32_t periodSeconds() const;
     // Puts the current state on the tray icon, which must already be in the notification
     // area (after it was added, also again after "TaskbarCreated").
     void showOnTray();
+    // The latest alert delivery failed, or succeeded again: the tooltip says so.
+    void setDeliveryFailed(bool failed);
+    // The tooltip's second line without the note on alerts: an alert's summary.
+    std::string summary() const { return board_.summaryLine(); }
+    const AttentionBoard& board() const noexcept { return board_; }
+    // A notification-area balloon (kept by Windows 10 and 11 in the notification centre).
+    // One that cannot be shown yet, before the icon is in the notification area, is shown as
+    // soon as showOnTray puts it there.
+    void showBalloon(const std::string& utf8Title, const std::string& utf8Text);
     // NM_CUSTOMDRAW from the list view: sets the colours of a marked row in `draw`, which the
     // list view reads back, and returns what the dialog procedure must leave as its result.
     LRESULT customDraw(NMLVCUSTOMDRAW& draw) const;
@@ -49,6 +61,7 @@ class AttentionDisplay {
 
   private:
     void setTray(int iconId, const std::string& utf8Tip) const;
+    bool putBalloon() const;
 
     AttentionBoard board_;
     struct RunningUpdate {
@@ -59,6 +72,8 @@ class AttentionDisplay {
     HINSTANCE instance_ = nullptr;
     HWND window_ = nullptr;
     std::uint16_t policyDays_ = 0;
+    std::string balloonTitle_; // a balloon still to show; empty when none
+    std::string balloonText_;
 };
 
 } // namespace kpv

@@ -6,6 +6,7 @@
 #include "app/update_cycle.h"
 #include "app/user_list_commands.h"
 #include "app/win32/account_lock_win32.h"
+#include "app/win32/alerts_dialog_win32.h"
 #include "app/win32/dialogs_win32.h"
 #include "app/win32/history_window_win32.h"
 #include "app/win32/procedure_guard_win32.h"
@@ -186,6 +187,9 @@ INT_PTR MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case KPV_ROWS_DONE:
         ui_.finishRows();
         return TRUE;
+    case KPV_ALERTS_CHANGED:
+        ui_.alertsChanged();
+        return TRUE;
     case WM_NOTIFY:
         return lParam != 0 ? onNotify(*reinterpret_cast<NMHDR*>(lParam)) : FALSE;
     case WM_DPICHANGED:
@@ -211,6 +215,7 @@ void MainWindow::initialise(HWND window) {
     ui_.attention().fixWarningDays(client_.policy.warningDays);
     if (!client_.policy.userListFile.empty())
         importPresetList();
+    insertAlertsMenuItem();
     // The first update runs before the window is shown: it appears with its rows.
     updateStatus(client_, false);
     SetTimer(window, UPDATE_TIMER, UPDATE_INTERVAL_MS, nullptr);
@@ -229,6 +234,24 @@ void MainWindow::importPresetList() {
     const SecureBuffer path =
         narrowToAnsi(widenUtf8(client_.policy.userListFile.c_str()).c_str(), MAX_PATH);
     importPresetUserList(client_, path.empty() ? "" : path.text());
+}
+
+// Put in when the window opens rather than in the menu resource, which other tools read as
+// it always was.
+void MainWindow::insertAlertsMenuItem() {
+    HMENU file = GetSubMenu(GetMenu(window_), 0);
+    if (file == nullptr)
+        return;
+    const int count = GetMenuItemCount(file);
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuItemID(file, i) != IDM_SETTINGS)
+            continue;
+        const std::wstring text = widenUtf8("Aviseringar...");
+        InsertMenuW(file, static_cast<UINT>(i + 1), MF_BYPOSITION | MF_STRING, IDM_ALERTS,
+                    text.c_str());
+        DrawMenuBar(window_);
+        return;
+    }
 }
 
 void MainWindow::insertColumns() {
@@ -284,6 +307,9 @@ void MainWindow::onCommand(unsigned id) {
     case IDM_SETTINGS:
         showSettingsDialog(instance_, window_, client_.policy.warningDays);
         ui_.attention().remark(); // a new period marks the rows at once
+        break;
+    case IDM_ALERTS:
+        showAlertsDialog(instance_, window_, ui_.alerts());
         break;
     case IDM_HIDE:
     case IDC_HIDE:

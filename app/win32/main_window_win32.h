@@ -31,6 +31,7 @@ class MainWindow {
     void insertColumns();
     // The policy's preset user list, for a user who has no account list yet.
     void importPresetList();
+    void insertAlertsMenuItem();
     // dpi: the window's new dots per inch (WM_DPICHANGED).
     void rescaleColumns(int dpi);
     void setWindowIcons();
@@ -49,6 +50,8 @@ class MainWindow {
     void installTrayIcon();
     void removeTrayIcon() noexcept;
     void onTrayMessage(UINT mouseMessage);
+    // A click on the alert balloon: the window, with the first row that needs attention.
+    void selectFirstNeedingAttention();
 
     HINSTANCE instance_;
     Client& client_;

@@ -12,6 +12,7 @@
 #define IDI_KOPIAVAKT 107
 #define IDD_EXCLUDED_FILES 108
 #define IDD_SETTINGS 109
+#define IDD_ALERTS 110
 
 // The tray icon's other states: a copy is outdated or unopened; the server did not answer.
 #define IDI_KOPIAVAKT_ATTENTION 120
@@ -52,6 +53,27 @@
 #define IDC_SETTINGS_CANCEL 1013
 #define IDC_SETTINGS_PERIOD 1014
 
+// Alerts dialog (110).
+#define IDC_ALERT_WEBHOOK_URL 1100
+#define IDC_ALERT_WEBHOOK_FORMAT 1101
+#define IDC_ALERT_PING_URL 1102
+#define IDC_ALERT_MAIL_SERVER 1103
+#define IDC_ALERT_MAIL_PORT 1104
+#define IDC_ALERT_MAIL_SECURITY 1105
+#define IDC_ALERT_MAIL_FROM 1106
+#define IDC_ALERT_MAIL_TO 1107
+#define IDC_ALERT_MAIL_USER 1108
+#define IDC_ALERT_MAIL_PASSWORD 1109
+#define IDC_ALERT_REMINDER_HOURS 1110
+#define IDC_ALERT_NO_CONTACT_HOURS 1111
+#define IDC_ALERT_NOTIFICATIONS 1112
+#define IDC_ALERT_PROBLEMS 1113
+#define IDC_ALERT_LAST 1114
+#define IDC_ALERT_TEST 1115
+#define IDC_ALERT_TEST_RESULT 1116
+#define IDC_ALERT_OK 1117
+#define IDC_ALERT_CANCEL 1118
+
 // Rules dialog (130).
 #define IDC_RULES_OWN_PERIOD 1200
 #define IDC_RULES_PERIOD_DAYS 1201
@@ -85,6 +107,8 @@
 #define IDM_ABOUT 40013
 #define IDM_OPEN 40033
 #define IDM_EXIT_NOW 40034
+// "Aviseringar...", put into the menu "Arkiv" after "Inställningar..." when the window opens.
+#define IDM_ALERTS 40100
 #define IDM_ACCOUNT_RULES 40150
 #define IDM_SNOOZE_NEXT_COPY 40151
 #define IDM_SNOOZE_1_DAY 40152

@@ -42,4 +42,17 @@ SecureBuffer narrowToAnsi(const wchar_t* text, std::uint32_t maxBytes) {
     return out;
 }
 
+std::string utf8Of(const wchar_t* text) {
+    if (text == nullptr || *text == L'\0')
+        return {};
+    int needed = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (needed <= 1)
+        return {};
+    std::string utf8(static_cast<std::size_t>(needed), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), needed, nullptr, nullptr) != needed)
+        return {};
+    utf8.resize(static_cast<std::size_t>(needed - 1));
+    return utf8;
+}
+
 } // namespace kpv

@@ -16,4 +16,7 @@ std::wstring widenUtf8(const char* utf8);
 // could name a different file) or the result does not fit.
 SecureBuffer narrowToAnsi(const wchar_t* text, std::uint32_t maxBytes);
 
+// The UTF-8 form of a zero-terminated UTF-16 text; empty for a null pointer or a failure.
+std::string utf8Of(const wchar_t* text);
+
 } // namespace kpv

@@ -2,6 +2,8 @@
 #include "app/win32/main_window_win32.h"
 #include "app/win32/resource_ids.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 
 namespace kpv {
@@ -45,6 +47,11 @@ void MainWindow::onTrayMessage(UINT mouseMessage) {
         ui_.showMainWindow();
         return;
     }
+    if (mouseMessage == NIN_BALLOONUSERCLICK) {
+        ui_.showMainWindow();
+        selectFirstNeedingAttention();
+        return;
+    }
     if (mouseMessage != WM_RBUTTONDOWN || !trayMenu_)
         return;
     POINT cursor{};
@@ -56,6 +63,28 @@ void MainWindow::onTrayMessage(UINT mouseMessage) {
                    cursor.y, 0, window_, nullptr);
     // ...and the next click only reaches the right window once the owner has seen a message.
     PostMessageA(window_, WM_NULL, 0, 0);
+}
+
+void MainWindow::selectFirstNeedingAttention() {
+    HWND list = GetDlgItem(window_, IDC_ACCOUNT_LIST);
+    const auto count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        LVITEMW item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ||
+            ui_.attention().board().markOf(static_cast<std::uint32_t>(item.lParam)) ==
+                RowMark::Current)
+            continue;
+        LVITEMW state{};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&state));
+        SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+        SetFocus(list);
+        return;
+    }
 }
 
 } // namespace kpv

@@ -54,6 +54,7 @@ HWND Win32UserInterface::listView() const noexcept {
 
 void Win32UserInterface::clearRows() {
     attention_.clearRows();
+    alerts_.clearRows();
     HWND list = listView();
     if (list == nullptr)
         return;
@@ -83,6 +84,7 @@ void Win32UserInterface::insertRow(std::uint32_t accountId, const SecureBuffer* 
     if (list == nullptr || texts == nullptr)
         return;
     attention_.addRow(accountId, status);
+    alerts_.addRow(accountId, texts[0], status);
     LVITEMA item{};
     // The state icon follows the marks, which are decided after the rows are in.
     item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE | LVIF_IMAGE;
@@ -102,6 +104,18 @@ void Win32UserInterface::insertRow(std::uint32_t accountId, const SecureBuffer* 
         cell.pszText = rowText(texts[column]);
         SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
     }
+}
+
+void Win32UserInterface::updateFinished(bool exchangeRan) {
+    attention_.updateFinished(exchangeRan);
+    if (const auto message =
+            alerts_.updateFinished(exchangeRan, attention_.summary(), attention_.periodSeconds()))
+        attention_.showBalloon(alertTitle(*message), message->summary);
+}
+
+void Win32UserInterface::alertsChanged() {
+    if (const auto status = alerts_.status())
+        attention_.setDeliveryFailed(status->failing);
 }
 
 bool Win32UserInterface::selectedAccountId(std::uint32_t& accountId) {

@@ -6,6 +6,7 @@
 // wide-character windows), so they read correctly under any ANSI code page; account names,
 // paths and row texts are ANSI bytes and go through the ANSI calls unchanged.
 #include "app/user_interface.h"
+#include "app/win32/alert_shell_win32.h"
 #include "app/win32/attention_display_win32.h"
 
 #include <windows.h>
@@ -22,13 +23,18 @@ class Win32UserInterface final : public UserInterface {
 
     // From now on the main window owns every box and dialog, and its list view holds the
     // rows. Until then boxes have no owner and the row operations do nothing.
-    void attachMainWindow(HWND window) noexcept {
+    void attachMainWindow(HWND window) {
         mainWindow_ = window;
         attention_.attach(instance_, window);
+        alerts_.attach(window);
     }
     HWND mainWindow() const noexcept { return mainWindow_; }
     // The marks of the rows and the state of the tray icon.
     AttentionDisplay& attention() noexcept { return attention_; }
+    // The alerts: their settings, worker and balloons.
+    AlertShell& alerts() noexcept { return alerts_; }
+    // A delivery ended (KPV_ALERTS_CHANGED): the tooltip tells whether alerts are failing.
+    void alertsChanged();
     // Paints the list again after the rows of one reply went in (see KPV_ROWS_DONE).
     void finishRows() noexcept;
 
@@ -47,9 +53,15 @@ class Win32UserInterface final : public UserInterface {
 
     void showMainWindow() override;
 
-    void updateStarting(bool manual) override { attention_.updateStarting(manual); }
-    void exchangeFailed() override { attention_.exchangeFailed(); }
-    void updateFinished(bool exchangeRan) override { attention_.updateFinished(exchangeRan); }
+    void updateStarting(bool manual) override {
+        attention_.updateStarting(manual);
+        alerts_.updateStarting();
+    }
+    void exchangeFailed() override {
+        attention_.exchangeFailed();
+        alerts_.exchangeFailed();
+    }
+    void updateFinished(bool exchangeRan) override;
 
   private:
     HWND listView() const noexcept;
@@ -58,6 +70,7 @@ class Win32UserInterface final : public UserInterface {
     HWND mainWindow_ = nullptr;
     bool paintingPaused_ = false;
     AttentionDisplay attention_;
+    AlertShell alerts_; // after attention_: its worker stops first at the end
 };
 
 // A message box with the caption "Kopiavakt" and no owner, for start-up before any window

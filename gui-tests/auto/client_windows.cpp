@@ -39,6 +39,10 @@ WindowQuery excludedDialogQuery() {
     return dialogWith({IDC_EXCLUDED_TEXT, IDC_EXCLUDED_CLOSE});
 }
 
+WindowQuery alertsDialogQuery() {
+    return dialogWith({IDC_ALERT_WEBHOOK_URL, IDC_ALERT_TEST, IDC_ALERT_OK});
+}
+
 WindowQuery aboutDialogQuery() {
     WindowQuery query = dialogWith({IDC_ABOUT_OK});
     query.title = L"Kopiavakt";

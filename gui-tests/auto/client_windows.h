@@ -18,6 +18,7 @@ WindowQuery nameDialogQuery();
 WindowQuery settingsDialogQuery();
 WindowQuery excludedDialogQuery();
 WindowQuery aboutDialogQuery();
+WindowQuery alertsDialogQuery();
 
 // A visible common file dialog (either layout), polling until the deadline.
 HWND waitForFileDialog(const Deadline& deadline);

@@ -48,6 +48,7 @@ int commandFileDialog(Options& options);
 int commandSettings(Options& options);
 int commandExcluded(Options& options);
 int commandAbout(Options& options);
+int commandAlerts(Options& options);
 
 int commandTrayTip(Options& options);
 int commandRowColour(Options& options);

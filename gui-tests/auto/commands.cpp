@@ -96,6 +96,12 @@ const std::vector<Command>& commands() {
         {{"excluded", "print caption and the text of edit 1011", {}, {"ok", "cancel", "close"}},
          commandExcluded},
         {{"about", "print the about box's texts", {}, {"ok", "cancel", "close"}}, commandAbout},
+        {{"alerts",
+          "the alerts dialog: print each field (id, enabled|disabled, text); --set ID=TEXT "
+          "(repeatable) fills a field, --test presses \"Skicka test\" and waits for its result",
+          {"set"},
+          {"test", "ok", "cancel", "close"}},
+         commandAlerts},
         // Attention marks.
         {{"tray-tip",
           "print the tooltip of every tray icon, waiting until one equals --expect (or starts "

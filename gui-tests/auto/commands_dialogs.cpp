@@ -368,4 +368,61 @@ int commandAbout(Options& options) {
     return finish(options, dialog, IDC_ABOUT_OK, IDC_ABOUT_OK, deadline);
 }
 
+int commandAlerts(Options& options) {
+    const DWORD timeout = options.timeoutMs();
+    const std::vector<std::wstring> settings = options.all(L"set");
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    const Deadline deadline(timeout);
+    HWND dialog = waitForWindow(alertsDialogQuery(), deadline);
+    if (dialog == nullptr)
+        return fail(EXIT_TIMED_OUT, "no alerts dialog appeared");
+    for (const std::wstring& setting : settings) {
+        const auto equals = setting.find(L'=');
+        const std::int64_t id =
+            equals == std::wstring::npos ? -1 : parseNumber(setting.substr(0, equals)).value_or(-1);
+        if (id < 0 || id > 0xFFFF)
+            return fail(EXIT_USAGE, "--set needs ID=TEXT");
+        HWND field = GetDlgItem(dialog, static_cast<int>(id));
+        if (field == nullptr ||
+            !setWindowText(field, setting.substr(equals + 1), deadline.remaining()))
+            return fail(EXIT_FAILED, "could not fill field " + std::to_string(id));
+    }
+    if (options.flag(L"test")) {
+        HWND result = GetDlgItem(dialog, IDC_ALERT_TEST_RESULT);
+        if (!setWindowText(result, L"", deadline.remaining()) ||
+            !postCommand(dialog, IDC_ALERT_TEST, GetDlgItem(dialog, IDC_ALERT_TEST)))
+            return fail(EXIT_FAILED, "could not press the test button");
+        for (;;) {
+            const std::wstring text = windowText(result);
+            if (!text.empty() && text.find(L"Skickar test") == std::wstring::npos)
+                break;
+            if (deadline.passed())
+                return fail(EXIT_TIMED_OUT, "the test did not end");
+            Sleep(100);
+        }
+    }
+    printLine(windowText(dialog));
+    for (HWND child : descendants(dialog)) {
+        const int id = GetDlgCtrlID(child);
+        if (id < IDC_ALERT_WEBHOOK_URL || id > IDC_ALERT_CANCEL)
+            continue;
+        std::wstring text = windowText(child);
+        if (windowClass(child) == L"ComboBox") {
+            const auto index = sendWithin(child, CB_GETCURSEL, 0, 0, deadline.remaining());
+            wchar_t item[64] = {};
+            if (index && *index >= 0 &&
+                sendWithin(child, CB_GETLBTEXT, static_cast<WPARAM>(*index),
+                           reinterpret_cast<LPARAM>(item), deadline.remaining()))
+                text = item;
+        } else if (id == IDC_ALERT_NOTIFICATIONS) {
+            const auto checked = sendWithin(child, BM_GETCHECK, 0, 0, deadline.remaining());
+            text = checked && *checked == BST_CHECKED ? L"checked" : L"unchecked";
+        }
+        out(std::to_string(id) + "\t" + (IsWindowEnabled(child) ? "enabled" : "disabled") + "\t" +
+            escapeControls(toUtf8(text)) + "\n");
+    }
+    return finish(options, dialog, IDC_ALERT_OK, IDC_ALERT_CANCEL, deadline);
+}
+
 } // namespace kpv::automation

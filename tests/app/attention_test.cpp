@@ -143,3 +143,19 @@ TEST_CASE("anomalies and pauses: their own marks, counted in the tray line, stat
     CHECK(board.trayLine() == "2 konton har avvikande kopior");
     CHECK(std::string(stateText(AccountState::Snoozed)) == "Varningar pausade");
 }
+
+TEST_CASE("a failed alert delivery shows in the tray line, never in the alert's own summary") {
+    AttentionBoard board;
+    board.updateStarting();
+    board.updateFinished(true, 1000);
+    board.remark(1000, 86400);
+    board.setDeliveryFailed(true);
+    CHECK(board.trayLine() == "Aviseringen kunde inte skickas");
+    CHECK(board.summaryLine().empty());
+    board.addRow(7, RowStatus{false, 0});
+    board.remark(1000, 86400);
+    CHECK(board.trayLine() == "1 konto kunde inte läsas (avisering ej skickad)");
+    CHECK(board.summaryLine() == "1 konto kunde inte läsas");
+    board.setDeliveryFailed(false);
+    CHECK(board.trayLine() == "1 konto kunde inte läsas");
+}

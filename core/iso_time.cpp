@@ -1,4 +1,4 @@
-#include "status/iso_time.h"
+#include "core/iso_time.h"
 
 #include <cstdio>
 

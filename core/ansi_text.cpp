@@ -1,10 +1,10 @@
-#include "check/ansi_text.h"
+#include "core/ansi_text.h"
 
-#include "status/iso_time.h"
+#include "core/iso_time.h"
 
 #include <cstdio>
 
-namespace kpv::check {
+namespace kpv {
 namespace {
 
 // Windows-1252 0x80 to 0x9F; 0xFFFD where the code page defines no character.
@@ -42,4 +42,4 @@ WipingString isoUtcTime(std::uint32_t secondsSince1970) {
     return WipingString(isoUtcText(secondsSince1970).c_str());
 }
 
-} // namespace kpv::check
+} // namespace kpv
