@@ -90,6 +90,44 @@ TEST_CASE("entering and leaving each state is told once, and all changes of one 
     CHECK(judge.allWell());
 }
 
+TEST_CASE("an account's own rules decide its alerts: its own period, a pause, an anomaly") {
+    AlertJudge judge{AlertMemory{}};
+    const std::int64_t tenDaysOld = START - 10 * DAY;
+    UpdateFacts facts = update(START, {row(1, "Laptop", tenDaysOld), row(2, "Kontor", tenDaysOld)});
+    AccountRules laptop;
+    laptop.periodDays = 14;
+    facts.rules.set(1, laptop);
+    AccountRules paused;
+    paused.snooze = SnoozeKind::UntilTime;
+    paused.snoozeUntil = static_cast<std::uint32_t>(START + DAY);
+    facts.rules.set(2, paused);
+    CHECK_FALSE(judge.judge(facts, TIMING)); // 14 days not passed; the other one paused
+    CHECK(judge.allWell());
+
+    // The pause ends by the clock: the office account is told, with the global period.
+    facts.now = START + 2 * DAY;
+    auto late = judge.judge(facts, TIMING);
+    REQUIRE(late);
+    REQUIRE(late->accounts.size() == 1);
+    CHECK(late->accounts[0].id == 2);
+    CHECK(late->accounts[0].state == AccountState::Outdated);
+    CHECK(late->accounts[0].periodSeconds == PERIOD);
+
+    // A new copy of the laptop at a tenth of the size: an anomaly, told like any attention.
+    AlertRow shrunk = row(1, "Laptop", facts.now - 3600);
+    shrunk.status.totalSize = 100;
+    shrunk.status.fileCount = 10;
+    shrunk.status.storedCopies = 5;
+    shrunk.status.previous = {true, static_cast<std::uint32_t>(tenDaysOld), 10, 1000, 5};
+    facts.rows[0] = std::move(shrunk);
+    facts.now += 600;
+    auto anomaly = judge.judge(facts, TIMING);
+    REQUIRE(anomaly);
+    REQUIRE(anomaly->accounts.size() == 1);
+    CHECK(anomaly->accounts[0].state == AccountState::Shrunk);
+    CHECK(anomaly->accounts[0].periodSeconds == 14 * DAY);
+}
+
 TEST_CASE("no contact for NoContactHours is told once, and answering again is a recovery") {
     AlertJudge judge{AlertMemory{}};
     const std::int64_t fresh = START - 60;
