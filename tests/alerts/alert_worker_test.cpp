@@ -29,6 +29,7 @@ struct Receiver {
     std::mutex lock;
     std::condition_variable changed;
     std::vector<HttpRequest> requests;
+    int entered = 0; // requests that reached send, held or not
     int status = 0;
     bool hold = false;
 };
@@ -38,6 +39,8 @@ class ScriptedHttp final : public HttpClient {
     explicit ScriptedHttp(std::shared_ptr<Receiver> receiver) : receiver_(std::move(receiver)) {}
     HttpResult send(const HttpRequest& request) override {
         std::unique_lock<std::mutex> guard(receiver_->lock);
+        ++receiver_->entered;
+        receiver_->changed.notify_all();
         receiver_->changed.wait(guard, [this] { return !receiver_->hold; });
         receiver_->requests.push_back(request);
         receiver_->changed.notify_all();
@@ -142,6 +145,8 @@ TEST_CASE("a receiver that never answers holds up neither submit, ping, status n
     worker->submit(message("m1"));
     worker->submit(message("m2"));
     worker->ping();
+    // Stop only once the delivery hangs, however slowly the thread got there.
+    REQUIRE(waitFor(*receiver, [&] { return receiver->entered == 1; }));
     const auto before = std::chrono::steady_clock::now();
     worker->stop(100); // the delivery still hangs: stop returns after its bounded wait
     CHECK(std::chrono::steady_clock::now() - before < std::chrono::seconds(5));
