@@ -5,16 +5,42 @@
 namespace kpv {
 namespace {
 
+constexpr DWORD REPLACE_RETRY_MILLISECONDS = 50;
+constexpr unsigned REPLACE_ATTEMPTS = 40; // about 2 s in all
+
 HANDLE handleOf(std::intptr_t native) {
     return reinterpret_cast<HANDLE>(native);
+}
+
+// Errors of a target that someone holds open for now (a reader without FILE_SHARE_DELETE, a
+// virus scanner, an indexer): worth a short wait.
+bool isTransient(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// One attempt; the error when it failed (0 on success).
+DWORD replaceOnce(const char* source, const char* target) {
+    const DWORD writeThrough = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES)
+        return MoveFileExA(source, target, writeThrough) ? 0 : GetLastError();
+    // ReplaceFile gives the new file the old one's attributes and security descriptor.
+    if (ReplaceFileA(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        return 0;
+    const DWORD error = GetLastError();
+    // The target is gone (removed meanwhile, or by ReplaceFile itself before the rename
+    // failed): the temporary still has its name and can simply move into place.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+        return MoveFileExA(source, target, writeThrough) ? 0 : GetLastError();
+    return error;
 }
 
 } // namespace
 
 FileHandle FileHandle::openForReading(const char* name) noexcept {
     FileHandle file;
-    // Sharing as the C runtime's "rb" does, so that reading never locks another program out.
-    const HANDLE handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    // Others may read, and replace or remove the file: a reader never makes a save fail.
+    const HANDLE handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE)
         file.native_ = reinterpret_cast<std::intptr_t>(handle);
@@ -71,11 +97,58 @@ bool FileHandle::close() noexcept {
 }
 
 bool replaceFile(const char* source, const char* target) noexcept {
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    for (unsigned attempt = 1;; ++attempt) {
+        const DWORD error = replaceOnce(source, target);
+        if (error == 0)
+            return true;
+        if (!isTransient(error) || attempt == REPLACE_ATTEMPTS)
+            return false;
+        Sleep(REPLACE_RETRY_MILLISECONDS);
+    }
 }
 
 bool removeFile(const char* name) noexcept {
     return DeleteFileA(name) != 0;
+}
+
+bool wipeAndRemoveFile(const char* name) noexcept {
+    // The link itself is opened, never what it points to.
+    const HANDLE handle = CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        CloseHandle(handle);
+        return false;
+    }
+    static const unsigned char ZEROS[4096] = {};
+    ULONGLONG left = (ULONGLONG{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    while (left > 0) {
+        const DWORD n = left < sizeof ZEROS ? static_cast<DWORD>(left) : DWORD{sizeof ZEROS};
+        DWORD put = 0;
+        if (!WriteFile(handle, ZEROS, n, &put, nullptr) || put == 0)
+            break; // removed all the same: an unwiped file is no better kept
+        left -= put;
+    }
+    FlushFileBuffers(handle);
+    CloseHandle(handle);
+    return DeleteFileA(name) != 0;
+}
+
+std::vector<std::string> filesInWorkingFolder() {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA("*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
 }
 
 } // namespace kpv
