@@ -48,7 +48,7 @@ class WinsockLayer final : public SocketLayer {
         if (socket == ~SOCKET{0})
             return INVALID_SOCKET_HANDLE;
         u_long nonBlocking = 1;
-        if (::ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) {
+        if (::ioctlsocket(socket, static_cast<long>(FIONBIO), &nonBlocking) != 0) {
             ::closesocket(socket);
             return INVALID_SOCKET_HANDLE;
         }
