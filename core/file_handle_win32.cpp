@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace kpv {
 namespace {
 
@@ -19,14 +21,32 @@ bool isTransient(DWORD error) {
            error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
+// The full path of `name`, or empty: ReplaceFile wants whole paths (some implementations refuse
+// a bare name in the current directory with ERROR_DIRECTORY).
+std::string fullPathOf(const char* name) {
+    char buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetFullPathNameA(name, sizeof buffer, buffer, nullptr);
+    return length == 0 || length >= sizeof buffer ? std::string() : std::string(buffer, length);
+}
+
 // One attempt; the error when it failed (0 on success).
 DWORD replaceOnce(const char* source, const char* target) {
     const DWORD writeThrough = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES)
+    const DWORD attributes = GetFileAttributesA(target);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
         return MoveFileExA(source, target, writeThrough) ? 0 : GetLastError();
-    // ReplaceFile gives the new file the old one's attributes and security descriptor.
-    if (ReplaceFileA(target, source, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+    const std::string fullTarget = fullPathOf(target);
+    const std::string fullSource = fullPathOf(source);
+    if (fullTarget.empty() || fullSource.empty())
+        return ERROR_FILENAME_EXCED_RANGE;
+    // ReplaceFile gives the new file the old one's security descriptor (and, on Windows, its
+    // attributes, which are set again below for implementations that do not).
+    if (ReplaceFileA(fullTarget.c_str(), fullSource.c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        if (GetFileAttributesA(target) != attributes)
+            (void)SetFileAttributesA(target, attributes);
         return 0;
+    }
     const DWORD error = GetLastError();
     // The target is gone (removed meanwhile, or by ReplaceFile itself before the rename
     // failed): the temporary still has its name and can simply move into place.
