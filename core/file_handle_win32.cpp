@@ -35,6 +35,18 @@ DWORD replaceOnce(const char* source, const char* target) {
     const DWORD attributes = GetFileAttributesA(target);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return MoveFileExA(source, target, writeThrough) ? 0 : GetLastError();
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return ERROR_DIRECTORY; // a folder is never replaced by a file
+    // Whether someone holds the target without sharing deletion is asked first: some
+    // ReplaceFile implementations leave a copy behind for every attempt that meets such a
+    // handle.
+    const HANDLE probe =
+        CreateFileA(target, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+        return ERROR_SHARING_VIOLATION;
+    if (probe != INVALID_HANDLE_VALUE)
+        CloseHandle(probe);
     const std::string fullTarget = fullPathOf(target);
     const std::string fullSource = fullPathOf(source);
     if (fullTarget.empty() || fullSource.empty())
