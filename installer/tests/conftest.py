@@ -19,8 +19,8 @@ import pytest
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "gui-tests"))
 from wine_harness import (  # noqa: E402,F401  (fixtures and hooks are found by name)
-    AutomationTool, program_from_environment, pytest_runtest_makereport, wine_case, wine_session,
-    windows_path)
+    START_TIMEOUT_MS, AutomationTool, program_from_environment, pytest_runtest_makereport,
+    wine_case, wine_session, windows_path)
 
 SETUP_CAPTION = "Kopiavakt Installation"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kopiavakt"
@@ -162,7 +162,7 @@ class Installation:
         running."""
         target = self.must("shortcut", self.start_link).fact("target")
         self.start_client(target)
-        window = self.must("main-window")
+        window = self.must("main-window", "--timeout", START_TIMEOUT_MS)
         assert window.fact("dpi") == str(dpi), "the window's DPI"
         assert window.fact("columns") == widths, "list column widths"
         # Wine 8 reports the same DPI awareness for every other process's window, so the
@@ -175,4 +175,6 @@ class Installation:
 
 @pytest.fixture
 def installation(wine_case, release):
-    return Installation(wine_case, release)
+    installation = Installation(wine_case, release)
+    wine_case.warm_up(installation.auto.exe, "count-windows", "--title", "Kopiavakt")
+    return installation

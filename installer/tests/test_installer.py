@@ -7,7 +7,7 @@ import os
 import zipfile
 
 from conftest import COLUMNS_96_DPI, SETUP_CAPTION
-from wine_harness import wait_until
+from wine_harness import START_TIMEOUT_MS, wait_until
 
 SETTINGS_3_DAYS = b"\x04\x00\x00\x00\x03\x00\x00\x00"
 
@@ -102,7 +102,7 @@ def test_upgrade_interactive(installation):
     assert i.setup_exit_code(setup) == 0, "interactive installer exit code"
     i.expect_installed()
     # "Starta Kopiavakt nu" on the finish page started the new client.
-    i.must("main-window")
+    i.must("main-window", "--timeout", START_TIMEOUT_MS)
     i.must("exit-client")
 
 
@@ -158,7 +158,7 @@ def test_portable_zip(installation):
     exe = unpacked / folder / "kopiavakt.exe"
     assert exe.read_bytes() == i.client_exe.read_bytes(), "the zip's exe differs from the built one"
     i.start_client(f"C:\\portable\\Kopiavakt-{i.version}\\kopiavakt.exe")
-    i.must("main-window")
+    i.must("main-window", "--timeout", START_TIMEOUT_MS)
     i.must("exit-client")
     assert not i.install_dir.exists()
 

@@ -83,7 +83,7 @@ Readiness ScriptedNetwork::waitReadable(SocketHandle socket, std::uint32_t milli
 Readiness ScriptedNetwork::waitWritable(SocketHandle socket, std::uint32_t milliseconds) {
     use(socket);
     ++waits;
-    if (takenOnConnection_ < readCapacity)
+    if (takenOnConnection_ < readCapacity && sendLimit != 0)
         return Readiness::Writable;
     virtualMilliseconds += milliseconds;
     const std::uint64_t silence = virtualMilliseconds - lastHeard_;
