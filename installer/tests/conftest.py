@@ -19,8 +19,8 @@ import pytest
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "gui-tests"))
 from wine_harness import (  # noqa: E402,F401  (fixtures and hooks are found by name)
-    START_TIMEOUT_MS, AutomationTool, program_from_environment, pytest_runtest_makereport,
-    wine_case, wine_session, windows_path)
+    START_SECONDS, START_TIMEOUT_MS, AutomationTool, program_from_environment,
+    pytest_runtest_makereport, wine_case, wine_session, windows_path)
 
 SETUP_CAPTION = "Kopiavakt Installation"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kopiavakt"
@@ -71,7 +71,7 @@ class Installation:
 
     def run(self, *args):
         """A Windows program run to its end; its exit code."""
-        return self.case.run(*args, retry=False).rc
+        return self.case.run(*args, retry=False, seconds=START_SECONDS).rc
 
     def install_silent(self, *switches):
         """Wine starts every program elevated, as an administrator's "Run as administrator"
@@ -86,18 +86,18 @@ class Installation:
     @staticmethod
     def setup_exit_code(process):
         try:
-            return process.wait(30)
+            return process.wait(START_SECONDS)
         except subprocess.TimeoutExpired:
-            raise AssertionError("the installer still runs after 30s") from None
+            raise AssertionError(f"the installer still runs after {START_SECONDS}s") from None
 
     def wait_uninstalled(self):
         """The uninstaller copies itself to the temporary folder and returns at once; the copy
         does the work. Waits for it and for every other process of the prefix."""
         uninstaller = self.install_dir / "uninstall.exe"
-        deadline = time.monotonic() + 30
+        deadline = time.monotonic() + START_SECONDS
         while uninstaller.exists() and time.monotonic() < deadline:
             time.sleep(0.1)
-        subprocess.run(["wineserver", "-w"], env=self.case.env, timeout=60, check=False)
+        subprocess.run(["wineserver", "-w"], env=self.case.env, timeout=START_SECONDS, check=False)
 
     def uninstall_silent(self, *switches):
         self.run(self.install_dir / "uninstall.exe", "/S", *switches)
