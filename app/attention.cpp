@@ -108,6 +108,10 @@ void AttentionBoard::updateFinished(bool exchangeRan, std::int64_t now) {
         lastExchangeFailed_ = false;
         lastContact_ = now;
     }
+    // An outermost update that found nothing to ask about (the last account removed): no
+    // exchange will ever run to end the failure, and there is no server left to miss.
+    if (!exchangeRan && failedDuring_.empty() && rows_.empty())
+        lastExchangeFailed_ = false;
 }
 
 void AttentionBoard::remark(std::int64_t now, std::uint32_t periodSeconds,

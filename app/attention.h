@@ -51,7 +51,8 @@ class AttentionBoard {
     void updateStarting();
     void exchangeFailed(std::int64_t now);
     // An update whose exchange ran without a reported failure counts as contact with the
-    // server; one without an exchange changes nothing about the contact.
+    // server; one without an exchange changes nothing about the contact, unless it was no
+    // nested update and left no rows (no accounts): then there is no failure left to show.
     void updateFinished(bool exchangeRan, std::int64_t now);
 
     // Marks the rows again and decides the tray state: after every update and whenever the

@@ -6,5 +6,6 @@ namespace kpv::check {
 
 using kpv::ansiToUtf8;
 using kpv::isoUtcTime;
+using kpv::rawToUtf8;
 
 } // namespace kpv::check

@@ -86,7 +86,7 @@ WipingString formatJson(const CheckReport& report) {
     if (report.error.empty())
         out += "null";
     else
-        appendString(out, report.error);
+        appendString(out, rawToUtf8(report.error)); // paths and hosts as they were typed
     out += "}\n";
     return out;
 }

@@ -2,7 +2,9 @@
 #include "check/output_formats.h"
 
 #include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace kpv::check {
 namespace {
@@ -20,33 +22,61 @@ WipingString displayName(const AccountResult& account) {
     return name;
 }
 
-// The label inside single quotes: a quote is doubled, and '=' (which no quoting allows) and
-// '|' become '_'. An empty name, or one that several accounts share, falls back to the id.
-WipingString perfLabel(const AccountResult& account, const WipingString& utf8Name, bool shared) {
-    WipingString label = "'";
-    if (utf8Name.empty()) {
+// The label's text: a quote is doubled, and '=' (which no quoting allows) and '|' become '_'.
+// An empty name falls back to the id.
+WipingString cleanLabel(const AccountResult& account) {
+    const WipingString utf8Name = ansiToUtf8(account.row.name);
+    WipingString label;
+    if (utf8Name.empty())
         appendNumber(label, account.row.accountId);
-    } else {
-        for (const char c : utf8Name) {
-            if (c == '\'')
-                label += "''";
-            else if (c == '=' || c == '|')
-                label += '_';
-            else
-                label += c;
-        }
-        if (shared) {
+    for (const char c : utf8Name) {
+        if (c == '\'')
+            label += "''";
+        else if (c == '=' || c == '|')
             label += '_';
-            appendNumber(label, account.row.accountId);
-        }
+        else
+            label += c;
     }
-    label += "_age'";
     return label;
+}
+
+// Each account's label inside single quotes, every one different: a cleaned name that several
+// accounts share takes "_<id>", and one that still repeats (the same id twice) "_<place in the
+// list>" until it is unique.
+std::vector<WipingString> perfLabels(const CheckReport& report) {
+    std::map<WipingString, std::uint32_t> uses;
+    std::vector<WipingString> labels;
+    for (const AccountResult& account : report.accounts) {
+        labels.push_back(cleanLabel(account));
+        ++uses[labels.back()];
+    }
+    std::set<WipingString> taken;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        WipingString label = labels[i];
+        if (uses[label] > 1) {
+            label += '_';
+            appendNumber(label, report.accounts[i].row.accountId);
+        }
+        while (!taken.insert(label).second) {
+            label += '_';
+            appendNumber(label, std::int64_t(i + 1));
+        }
+        labels[i] = "'" + label + "_age'";
+    }
+    return labels;
+}
+
+// A text for the first line: a '|' would start performance data, a line break end the line.
+WipingString oneLine(const WipingString& utf8) {
+    WipingString line;
+    for (const char c : utf8)
+        line += c == '|' ? '/' : static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    return line;
 }
 
 WipingString summary(const CheckReport& report) {
     if (!report.error.empty())
-        return report.error;
+        return oneLine(rawToUtf8(report.error)); // paths and hosts as they were typed
     std::uint32_t counts[4] = {};
     for (const AccountResult& account : report.accounts)
         ++counts[static_cast<int>(account.state)];
@@ -70,15 +100,13 @@ WipingString formatNagios(const CheckReport& report) {
     out += " - ";
     out += summary(report);
 
-    std::map<WipingString, std::uint32_t> nameUses;
-    for (const AccountResult& account : report.accounts)
-        ++nameUses[ansiToUtf8(account.row.name)];
+    const std::vector<WipingString> labels = perfLabels(report);
     if (!report.accounts.empty())
         out += " |";
-    for (const AccountResult& account : report.accounts) {
-        const WipingString name = ansiToUtf8(account.row.name);
+    for (std::size_t i = 0; i < report.accounts.size(); ++i) {
+        const AccountResult& account = report.accounts[i];
         out += ' ';
-        out += perfLabel(account, name, nameUses[name] > 1);
+        out += labels[i];
         out += '=';
         if (account.row.opened) {
             appendNumber(out, account.ageSeconds < 0 ? 0 : account.ageSeconds);

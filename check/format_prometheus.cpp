@@ -1,7 +1,10 @@
 #include "check/ansi_text.h"
 #include "check/output_formats.h"
 
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kpv::check {
 namespace {
@@ -21,8 +24,10 @@ void appendFamily(WipingString& out, const char* name, const char* help) {
 }
 
 // {id="1001",name="..."}: backslash, double quote and line feed escaped, as label values
-// require.
-WipingString labelsOf(const AccountResult& account) {
+// require. A row whose id and name repeat an earlier row's (a list holding an id twice, the
+// placeholder rows of a damaged list) adds its place in the list, row="N" from 1, since a
+// repeated series makes the whole text invalid for the collector.
+WipingString labelsOf(const AccountResult& account, std::size_t repeatedRow) {
     WipingString labels = "{id=\"";
     appendUnsigned(labels, account.row.accountId);
     labels += "\",name=\"";
@@ -36,8 +41,26 @@ WipingString labelsOf(const AccountResult& account) {
         else
             labels += c;
     }
-    labels += "\"}";
+    labels += '"';
+    if (repeatedRow != 0) {
+        labels += ",row=\"";
+        appendUnsigned(labels, repeatedRow);
+        labels += '"';
+    }
+    labels += '}';
     return labels;
+}
+
+// For each account, 0 or its place in the list (from 1) when an earlier one has its labels.
+std::vector<std::size_t> repeatedRows(const CheckReport& report) {
+    std::set<std::pair<std::uint32_t, WipingString>> seen;
+    std::vector<std::size_t> rows;
+    for (std::size_t i = 0; i < report.accounts.size(); ++i) {
+        const AccountResult& account = report.accounts[i];
+        const bool fresh = seen.emplace(account.row.accountId, ansiToUtf8(account.row.name)).second;
+        rows.push_back(fresh ? 0 : i + 1);
+    }
+    return rows;
 }
 
 // One family with a sample per account; `value` gives false for an account without one.
@@ -45,12 +68,14 @@ template <typename ValueOf>
 void appendAccountFamily(WipingString& out, const CheckReport& report, const char* name,
                          const char* help, ValueOf value) {
     appendFamily(out, name, help);
-    for (const AccountResult& account : report.accounts) {
+    const std::vector<std::size_t> repeated = repeatedRows(report);
+    for (std::size_t i = 0; i < report.accounts.size(); ++i) {
+        const AccountResult& account = report.accounts[i];
         WipingString sample;
         if (!value(account, sample))
             continue;
         out += name;
-        out += labelsOf(account);
+        out += labelsOf(account, repeated[i]);
         out += ' ';
         out += sample;
         out += '\n';
@@ -62,10 +87,12 @@ void appendAnomalies(WipingString& out, const CheckReport& report) {
     appendFamily(out, "kopiavakt_anomaly",
                  "1 when the account's latest copy raised the anomaly rule (size, files or "
                  "copies) against its previous copy.");
-    for (const AccountResult& account : report.accounts) {
+    const std::vector<std::size_t> repeated = repeatedRows(report);
+    for (std::size_t i = 0; i < report.accounts.size(); ++i) {
+        const AccountResult& account = report.accounts[i];
         if (!account.row.opened)
             continue;
-        WipingString labels = labelsOf(account);
+        WipingString labels = labelsOf(account, repeated[i]);
         labels.pop_back(); // the closing brace
         for (const AnomalyRule rule : ANOMALY_RULES) {
             out += "kopiavakt_anomaly";
@@ -90,8 +117,8 @@ WipingString formatPrometheus(const CheckReport& report) {
     if (!report.error.empty()) {
         // A comment for whoever reads the file; collectors skip it.
         out += "# kopiavakt-check: ";
-        for (const char c : report.error)
-            out += c == '\n' ? ' ' : c;
+        for (const char c : rawToUtf8(report.error))
+            out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
         out += '\n';
     }
     appendFamily(out, "kopiavakt_check_timestamp_seconds",

@@ -31,17 +31,25 @@ using namespace kpv::check;
 
 constexpr std::uint32_t SECONDS_PER_DAY = 86400;
 constexpr std::uint32_t DEFAULT_WARNING_DAYS = 3;
+constexpr std::uint32_t LONGEST_STORED_DAYS = 15;
+
+// The format asked for, as far as the command line was read: for the last-resort answer.
+OutputFormat chosenFormat = OutputFormat::Nagios;
 
 void print(const WipingString& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
 
-// The UNKNOWN result of a run that could not ask the server.
-int reportFailure(const CheckOptions& options, CheckReport& report, const char* reason) {
+// The UNKNOWN result of a run that could not ask the server; printed only when the watchdog
+// (if there is one yet) has not printed its own.
+int reportFailure(const CheckOptions& options, CheckReport& report, const char* reason,
+                  RunDeadline* deadline = nullptr) {
     report.error = reason;
     judgeReport(report);
-    print(formatReport(options.format, report));
+    const WipingString text = formatReport(options.format, report);
+    if (deadline == nullptr || deadline->claimOutput())
+        print(text);
     return exitCodeFor(options.format, report);
 }
 
@@ -54,7 +62,9 @@ void choosePeriods(const CheckOptions& options, const ManagedPolicy& policy,
         warningDays = policy.warningDays;
     if (warningDays == 0 && !settingsPath.empty())
         warningDays = readWarningDays(settingsPath.c_str());
-    if (warningDays == 0)
+    // The client offers 1 to 15 days; anything else in the file is damage, read as the
+    // default rather than multiplied past 32 bits.
+    if (warningDays == 0 || (options.warningDays == 0 && warningDays > LONGEST_STORED_DAYS))
         warningDays = DEFAULT_WARNING_DAYS;
     const std::uint32_t criticalDays =
         options.criticalDays != 0 ? options.criticalDays : 2 * warningDays;
@@ -104,6 +114,7 @@ int runCheck(int argc, const char* const* argv) {
     std::string optionError;
     if (!parseCheckOptions(argc, argv, options, optionError))
         return reportFailure(options, report, optionError.c_str());
+    chosenFormat = options.format;
     if (options.help) {
         std::fputs(checkUsage(), stdout);
         return 0;
@@ -113,12 +124,24 @@ int runCheck(int argc, const char* const* argv) {
         return 0;
     }
 
+    // The result of a run cut short, prepared now so that the watchdog only has to print it.
+    // It watches every file read too: a settings file or list that is a FIFO, or on a share
+    // that stopped answering, must not hold the run either.
+    CheckReport timedOut = report;
+    timedOut.error = "no result within the timeout of ";
+    timedOut.error += std::to_string(options.timeoutSeconds).c_str();
+    timedOut.error += " s";
+    judgeReport(timedOut);
+    RunDeadline deadline(options.timeoutSeconds * 1000, formatReport(options.format, timedOut),
+                         exitCodeFor(options.format, timedOut));
+
     std::string accountsPath = options.accountsPath;
     std::string settingsPath = options.settingsPath;
     std::string folder;
     if (accountsPath.empty()) {
         if (!clientWorkingFolder(folder))
-            return reportFailure(options, report, "no account list: --accounts FILE is needed");
+            return reportFailure(options, report, "no account list: --accounts FILE is needed",
+                                 &deadline);
         accountsPath = folder + "account_list.bin";
         if (settingsPath.empty())
             settingsPath = folder + "settings.bin";
@@ -127,16 +150,8 @@ int runCheck(int argc, const char* const* argv) {
     const ManagedPolicy policy = readManagedPolicy(systemPolicy());
     choosePeriods(options, policy, settingsPath, report);
     if (report.criticalSeconds < report.warningSeconds)
-        return reportFailure(options, report, "--critical must not be shorter than --warning");
-
-    // The result of a run cut short, prepared now so that the watchdog only has to print it.
-    CheckReport timedOut = report;
-    timedOut.error = "no result within the timeout of ";
-    timedOut.error += std::to_string(options.timeoutSeconds).c_str();
-    timedOut.error += " s";
-    judgeReport(timedOut);
-    RunDeadline deadline(options.timeoutSeconds * 1000, formatReport(options.format, timedOut),
-                         exitCodeFor(options.format, timedOut));
+        return reportFailure(options, report, "--critical must not be shorter than --warning",
+                             &deadline);
 
     AccountIdList ids;
     BufferList keys;
@@ -169,9 +184,9 @@ int main(int argc, char** argv) {
     try {
         return runCheck(argc, argv);
     } catch (...) {
-        // Out of memory or a damaged list beyond what the buffers accept: still a plugin's
-        // answer.
-        std::fputs("KOPIAVAKT UNKNOWN - internal error\n", stdout);
-        return 3;
+        // Out of memory or a damaged list beyond what the buffers accept: still an answer in
+        // the format asked for, written without allocating.
+        std::fputs(internalErrorText(chosenFormat), stdout);
+        return internalErrorExitCode(chosenFormat);
     }
 }

@@ -16,6 +16,10 @@ WipingString formatJson(const CheckReport& report);
 WipingString formatPrometheus(const CheckReport& report);
 
 WipingString formatReport(OutputFormat format, const CheckReport& report);
+// The UNKNOWN answer "internal error" in `format`, a fixed text that needs no memory (JSON with
+// "checked_at": 0, as the time is not known then), and its exit code.
+const char* internalErrorText(OutputFormat format);
+int internalErrorExitCode(OutputFormat format);
 // The state's exit code, except 0 for prometheus: its output says everything.
 int exitCodeFor(OutputFormat format, const CheckReport& report);
 

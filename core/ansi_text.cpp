@@ -27,13 +27,64 @@ void appendUtf8(WipingString& out, std::uint32_t code) {
     }
 }
 
+void appendAnsi(WipingString& out, std::uint8_t byte) {
+    appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? HIGH_CONTROLS[byte - 0x80] : byte);
+}
+
+// The length of the valid UTF-8 sequence at `at` (shortest form, no surrogates, at most
+// U+10FFFF), or 0.
+std::size_t utf8SequenceAt(const WipingString& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+    const std::uint8_t first = byte(at);
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    if (first >= 0xC2 && first <= 0xDF) {
+        length = 2;
+        code = first & 0x1Fu;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3;
+        code = first & 0x0Fu;
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4;
+        code = first & 0x07u;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+        code = code << 6 | (byte(at + i) & 0x3Fu);
+    }
+    const std::uint32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
 } // namespace
+
+WipingString rawToUtf8(const WipingString& raw) {
+    WipingString out;
+    for (std::size_t i = 0; i < raw.size();) {
+        const auto byte = static_cast<std::uint8_t>(raw[i]);
+        const std::size_t sequence = byte >= 0x80 ? utf8SequenceAt(raw, i) : 0;
+        if (sequence != 0) {
+            out.append(raw, i, sequence);
+            i += sequence;
+        } else {
+            appendAnsi(out, byte);
+            ++i;
+        }
+    }
+    return out;
+}
 
 WipingString ansiToUtf8(const SecureBuffer& ansi) {
     WipingString out;
     for (std::uint32_t i = 0; i < ansi.length() && ansi.data()[i] != 0; ++i) {
-        const std::uint8_t byte = ansi.data()[i];
-        appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? HIGH_CONTROLS[byte - 0x80] : byte);
+        appendAnsi(out, ansi.data()[i]);
     }
     return out;
 }

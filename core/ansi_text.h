@@ -15,4 +15,9 @@ WipingString ansiToUtf8(const SecureBuffer& ansi);
 // Calendar time as ISO 8601 in UTC, "2024-06-01T10:15:02Z"; for any 32-bit time.
 WipingString isoUtcTime(std::uint32_t secondsSince1970);
 
+// Text of unknown encoding (paths, host names and option names from the command line) as UTF-8
+// the outputs can carry: valid UTF-8 stays as it is, every other byte is read as
+// Windows-1252, the ANSI code page a Windows command line arrives in.
+WipingString rawToUtf8(const WipingString& raw);
+
 } // namespace kpv

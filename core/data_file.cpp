@@ -77,6 +77,22 @@ FileHandle createTemporaryFor(const std::string& target, std::string& temporary)
     return {};
 }
 
+// Writes through `write` (which closes the file, reporting whether all reached the disk)
+// into a fresh temporary, then puts that in place of `name`.
+template <typename Write>
+bool replaceThroughTemporary(const char* name, Write write) {
+    std::string temporary;
+    FileHandle file = createTemporaryFor(name, temporary);
+    if (!file.isOpen())
+        return false;
+    if (!write(file) || !replaceFile(temporary.c_str(), name)) {
+        (void)file.close();
+        (void)wipeAndRemoveFile(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool loadDataFile(const char* name, RecordStream& stream) {
@@ -85,15 +101,34 @@ bool loadDataFile(const char* name, RecordStream& stream) {
 }
 
 bool saveDataFile(const char* name, RecordStream& stream) {
-    std::string temporary;
-    FileHandle file = createTemporaryFor(name, temporary);
-    if (!file.isOpen())
-        return false;
-    if (!stream.save(file) || !replaceFile(temporary.c_str(), name)) {
-        (void)removeFile(temporary.c_str());
-        return false;
+    return replaceThroughTemporary(name, [&stream](FileHandle& file) { return stream.save(file); });
+}
+
+bool saveWholeFile(const char* name, const std::uint8_t* bytes, std::uint32_t n) {
+    return replaceThroughTemporary(name, [bytes, n](FileHandle& file) {
+        const bool written = file.write(bytes, n);
+        return file.close() && written;
+    });
+}
+
+bool isTemporaryName(const char* name) {
+    std::size_t length = 0;
+    for (; name[length] != 0; ++length) {
+        const char c = name[length];
+        const bool letter = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+        if (length == 0 ? c != '~' : !letter)
+            return false;
     }
-    return true;
+    return length >= 4 && length <= TEMPORARY_NAME_MAX;
+}
+
+unsigned removeLeftTemporaries() {
+    unsigned removed = 0;
+    for (const std::string& name : filesInWorkingFolder()) {
+        if (isTemporaryName(name.c_str()) && wipeAndRemoveFile(name.c_str()))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace kpv

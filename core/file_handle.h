@@ -3,6 +3,8 @@
 // and the system, so no library stream buffer (which would be freed without wiping) ever
 // holds a copy of a file that carries key material.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace kpv {
 
@@ -30,8 +32,9 @@ class FileHandle {
     FileHandle& operator=(const FileHandle&) = delete;
     ~FileHandle() { (void)close(); }
 
-    // An existing file for reading (other processes may read and write it meanwhile). Closed
-    // when the file cannot be opened.
+    // An existing file for reading. Others may read it meanwhile, and replace or remove it (on
+    // Windows too), so that a save never fails because someone is reading. Closed when the
+    // file cannot be opened.
     static FileHandle openForReading(const char* name) noexcept;
     // A new file for writing, only when nothing of that name exists; a symbolic link in its
     // place counts as existing and is never followed. On POSIX only the owner may read it.
@@ -53,9 +56,17 @@ class FileHandle {
 };
 
 // Puts `source` in place of `target` in one step (an existing target is replaced), and on
-// POSIX makes the new folder entry durable. False, with both untouched, on failure.
+// POSIX makes the new folder entry durable. On Windows an existing target's attributes and
+// access rules pass to the new file, so a file an administrator protected stays protected, and
+// a replace that another program's open handle blocks is tried again for up to about 2 s.
+// False, with both untouched, on failure.
 bool replaceFile(const char* source, const char* target) noexcept;
 // Removes a file; false when it could not be removed.
 bool removeFile(const char* name) noexcept;
+// Overwrites a regular file's content with zeros, makes that reach the disk, then removes the
+// file. A symbolic link or folder of that name is left alone. False when it is still there.
+bool wipeAndRemoveFile(const char* name) noexcept;
+// The names of the entries in the current directory (no folders), in no particular order.
+std::vector<std::string> filesInWorkingFolder();
 
 } // namespace kpv

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kpv {
@@ -97,6 +99,43 @@ bool replaceFile(const char* source, const char* target) noexcept {
 
 bool removeFile(const char* name) noexcept {
     return ::unlink(name) == 0;
+}
+
+bool wipeAndRemoveFile(const char* name) noexcept {
+    const int fd = ::open(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        return false; // a link, a folder or a device of that name is none of ours
+    }
+    static const unsigned char ZEROS[4096] = {};
+    for (off_t left = info.st_size; left > 0;) {
+        const std::size_t n =
+            left < off_t{sizeof ZEROS} ? static_cast<std::size_t>(left) : sizeof ZEROS;
+        const ssize_t put = ::write(fd, ZEROS, n);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            break; // removed all the same: an unwiped file is no better kept
+        left -= put;
+    }
+    (void)::fsync(fd);
+    ::close(fd);
+    return ::unlink(name) == 0;
+}
+
+std::vector<std::string> filesInWorkingFolder() {
+    std::vector<std::string> names;
+    DIR* folder = ::opendir(".");
+    if (folder == nullptr)
+        return names;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (entry->d_type != DT_DIR)
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(folder);
+    return names;
 }
 
 } // namespace kpv

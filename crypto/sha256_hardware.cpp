@@ -1,5 +1,6 @@
 #include "crypto/sha256_hardware.h"
 
+#include "core/secure_memory.h"
 #include "crypto/sha256_constants.h"
 
 #if defined(__x86_64__)
@@ -20,10 +21,12 @@ __attribute__((target("sha,sse4.1"))) void sha256HardwareCompress(std::uint32_t*
     __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
     __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
 
+    // The message schedule is key material when the blocks are HMAC pads: wiped at the end by
+    // the one wipe the optimiser cannot drop (plain stores to a dead array it may).
+    __m128i w[4];
     for (; count > 0; --count, blocks += 64) {
         const __m128i savedAbef = abef;
         const __m128i savedCdgh = cdgh;
-        __m128i w[4];
         for (int i = 0; i < 4; ++i)
             w[i] = _mm_shuffle_epi8(
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)), byteSwap);
@@ -44,9 +47,8 @@ __attribute__((target("sha,sse4.1"))) void sha256HardwareCompress(std::uint32_t*
         }
         abef = _mm_add_epi32(abef, savedAbef);
         cdgh = _mm_add_epi32(cdgh, savedCdgh);
-        for (__m128i& word : w)
-            word = _mm_setzero_si128();
     }
+    secureWipe(w, sizeof w);
 
     const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
     const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);

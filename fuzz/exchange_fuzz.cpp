@@ -178,6 +178,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         network.sendLimit = sendCap;
         if ((sending & 0x80) != 0)
             network.connectResults.push_back(false);
+        if ((sending & 0x40) != 0)
+            network.readCapacity = sending & 0x30u; // a server that stops reading
+
         network.whenOutOfSteps = [&] {
             require(network.waits < 50000000);
             addStep(input, network);

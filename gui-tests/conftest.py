@@ -19,8 +19,8 @@ import pytest
 
 sys.path.insert(0, os.path.dirname(__file__))
 from wine_harness import (  # noqa: E402,F401  (fixtures and hooks are found by name)
-    AutomationTool, program_from_environment, pytest_runtest_makereport, wait_until, wine_case,
-    wine_session, windows_path)
+    START_TIMEOUT_MS, AutomationTool, program_from_environment, pytest_runtest_makereport,
+    wait_until, wine_case, wine_session, windows_path)
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 
@@ -168,9 +168,9 @@ class Gui:
         self.keytool.user_list(self.work_folder / "account_list.bin")
 
     def client_ready(self, rows):
-        """The client has started and shown its window with that many rows. The first start in
-        a fresh prefix also starts Wine's own services: slow on a loaded machine."""
-        return self.must("rows", "--count", rows, "--timeout", 60000)
+        """The client has started and shown its window with that many rows: a start-up, which
+        a loaded machine slows most."""
+        return self.must("rows", "--count", rows, "--timeout", START_TIMEOUT_MS)
 
     def message_boxes(self):
         """The number of the client's message boxes on screen."""
@@ -191,6 +191,7 @@ class Gui:
 @pytest.fixture
 def gui(wine_case, programs):
     gui = Gui(wine_case, programs)
+    gui.case.warm_up(gui.auto.exe, "count-windows", "--title", "Kopiavakt")
     yield gui
     gui.server.stop()
 

@@ -4,7 +4,7 @@ the attention marks."""
 import time
 
 from conftest import rows_by_id
-from wine_harness import hex_of
+from wine_harness import START_SECONDS, START_TIMEOUT_MS, hex_of
 
 WARNING = ("Varning! Minst en säkerhetskopia är föråldrad och har inte uppdaterats! Avsluta "
            "programmet för att stäng av automatiska kontroller, eller ändra tiden för varningar.")
@@ -18,7 +18,7 @@ def test_startup_rows(gui):
     gui.server.start()
     gui.client.start()
 
-    rows = rows_by_id(gui.must("rows", "--count", 3, "--timeout", 60000).out)
+    rows = rows_by_id(gui.must("rows", "--count", 3, "--timeout", START_TIMEOUT_MS).out)
     assert rows["7"][1:] == ["Åsa Öberg", rows["7"][2], "1234", "4 882 KB", "2", "10", "3",
                              "8 789 KB"], "the fresh account's row"
     assert rows["300"][1] == "Bertil", "name of the outdated account"
@@ -51,7 +51,7 @@ def test_close_hides(gui):
     keeps running; the tray icon's left button and "Öppna " bring it back. Esc and Enter do
     nothing in the main window and the about box."""
     gui.client.start()
-    gui.must("wait-visible", "--timeout", 60000)
+    gui.must("wait-visible", "--timeout", START_TIMEOUT_MS)
 
     for key in (27, 13):
         gui.must("key", "--vk", key, "--title", "Kopiavakt", "--child", 1002)
@@ -89,7 +89,7 @@ def test_close_hides(gui):
 def test_exit_ask(gui):
     """"Avsluta" in the menu bar asks first: No keeps the client, Yes ends it with exit code 0."""
     gui.client.start()
-    gui.must("wait-visible", "--timeout", 60000)
+    gui.must("wait-visible", "--timeout", START_TIMEOUT_MS)
 
     gui.must("command", 40002)
     box = gui.must("msgbox", "--buttons", "--owner", "--press", "no").out
@@ -107,7 +107,7 @@ def test_exit_tray(gui):
     """"Avsluta" in the tray menu ends the client at once, without a question, with exit code 0,
     also while the window is hidden."""
     gui.client.start()
-    gui.must("wait-visible", "--timeout", 60000)
+    gui.must("wait-visible", "--timeout", START_TIMEOUT_MS)
     gui.must("close")
     gui.must("wait-hidden")
     gui.exit_client()
@@ -124,7 +124,7 @@ def test_second_instance(gui):
     gui.must("close")
     gui.must("wait-hidden")
     gui.client.start()
-    assert gui.client.wait_exit(30) == 1, "exit code of the second instance"
+    assert gui.client.wait_exit(START_SECONDS) == 1, "exit code of the second instance"
     gui.must("wait-visible", "--foreground")
     assert first.poll() is None, "the first instance ended"
     main_windows = gui.must("count-windows", "--title", "Kopiavakt", "--class", "#32770",

@@ -1,6 +1,6 @@
 """The settings dialog and the client's own texts under another ANSI code page."""
 
-from wine_harness import hex_of, wait_until
+from wine_harness import START_TIMEOUT_MS, hex_of, wait_until
 
 PERIODS = ["  1 dag\t1", "  2 dagar\t2", "  3 dagar\t3", "  5 dagar\t5", "  7 dagar\t7",
            "  10 dagar\t10", "  15 dagar\t15"]
@@ -10,7 +10,7 @@ def test_settings(gui):
     """Default "3 dagar"; "15 dagar" + OK writes 02 00 00 00 0F 00 and shows again; Avbryt and
     the close box write nothing; an odd stored value shows "3 dagar"."""
     gui.client.start()
-    gui.must("wait-visible", "--timeout", 60000)
+    gui.must("wait-visible", "--timeout", START_TIMEOUT_MS)
     settings = gui.work_folder / "settings.bin"
     assert not settings.exists(), "settings.bin exists before any choice"
 

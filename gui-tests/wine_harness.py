@@ -13,6 +13,14 @@ import time
 
 import pytest
 
+# How long a Windows program may take to start and show its window. A case's first Wine
+# program also starts the prefix's wineserver and Wine's own services (services.exe, the
+# device and plug-and-play services, the desktop's explorer.exe); with another Wine workload
+# on the same two cores that alone has taken most of a minute, and the GUI stage takes about
+# twice as long as alone. Every start-up wait allows this much.
+START_SECONDS = 180
+START_TIMEOUT_MS = START_SECONDS * 1000
+
 
 def wine_environment(base=None):
     """The environment of every Wine run of the project."""
@@ -173,6 +181,14 @@ class WineCase:
             self.log(f"        ! {line}")
         return result
 
+    def warm_up(self, *args):
+        """Runs one quick Windows program before the case begins, so that the prefix's first
+        start (its wineserver and Wine's services) is paid here, under the long start-up bound,
+        and not inside a case's own shorter waits. The program should show no window."""
+        result = self.run(*args, name="warm-up", seconds=START_SECONDS)
+        assert result.rc != 124, f"the prefix did not start within {START_SECONDS}s"
+        return result
+
     def start(self, *args, name="program"):
         """Starts a Windows program in the background; its output goes to files (Wine's helpers
         would keep a pipe open)."""
@@ -213,8 +229,9 @@ class AutomationTool:
         self.exe = exe
 
     def __call__(self, *args):
-        """Runs kpv-auto; returns its Output whatever its exit code."""
-        return self.case.run(self.exe, *args, name="auto")
+        """Runs kpv-auto; returns its Output whatever its exit code. Its own --timeout bounds
+        each wait; this bound only catches a kpv-auto that never ends."""
+        return self.case.run(self.exe, *args, name="auto", seconds=START_SECONDS + 60)
 
     def must(self, *args):
         """Runs kpv-auto, which must succeed; returns its Output."""

@@ -15,6 +15,17 @@ void clearStream(RecordStream& stream) noexcept {
     stream = RecordStream{};
 }
 
+// True once the header is in and announces a length that the bytes can never come to: more
+// than a reply may hold, less than a header, or less than what has already arrived (frames
+// end exactly at their length). A reserved byte other than 0 can never complete either.
+bool cannotComplete(const SecureBuffer& incoming) {
+    if (incoming.length() < FRAME_HEADER_SIZE)
+        return false;
+    const std::uint32_t announced = frameAnnouncedLength(incoming);
+    return announced > MAX_REPLY_SIZE || announced < FRAME_HEADER_SIZE ||
+           announced < incoming.length() || incoming.data()[3] != 0;
+}
+
 } // namespace
 
 // Whatever way an exchange ends (including an exception from a callback), the socket is
@@ -73,7 +84,8 @@ bool ServerConnection::runExchange() {
         return false;
     bool broken = false;
     if (!sendPending(broken)) {
-        reportFailure(StageSend, lastError_); // the first send is never retried
+        if (broken)
+            reportFailure(static_cast<ExchangeStage>(stage_), lastError_); // never retried
         return false;
     }
     for (;;) {
@@ -103,10 +115,16 @@ bool ServerConnection::connectToServer(bool quiet) {
     if (address == 0 && !resolveServer(quiet, address))
         return false;
     // The configured port always; the resolver's port is never used.
-    if (sockets_.connect(socket_.handle(), address, port_))
+    if (sockets_.connect(socket_.handle(), address, port_, timeLeft()))
         return true;
     const std::int32_t error = sockets_.lastError();
     socket_.close();
+    if (pastDeadline()) {
+        // A connect that used up the exchange's time ends it like any other wait at the limit
+        // (reconnect() tells the action itself).
+        bool broken = false;
+        return quiet ? false : endAtDeadline(broken);
+    }
     if (!quiet)
         reportFailure(StageConnect, error);
     return false;
@@ -188,6 +206,7 @@ bool ServerConnection::receiveReply(bool& broken) {
         case Readiness::Exception:
             return breakOff(broken, StageSocketException, 0);
         case Readiness::Readable:
+        case Readiness::Writable:
             break;
         }
         // Never more than the limit is held: a buffer full to the limit without a frame fails
@@ -204,10 +223,10 @@ bool ServerConnection::receiveReply(bool& broken) {
         if (count > room)
             return breakOff(broken, StageReceive, 0);
         incoming_.appendBytes(scratch.data(), count);
-        // A header that announces more than the limit is refused as soon as it is in, not
-        // after 100 MiB have been taken. Nothing is reserved from what a header announces.
-        if (!hasFramePrefix(incoming_.contents) ||
-            frameAnnouncedLength(incoming_.contents) > MAX_REPLY_SIZE ||
+        // A header that no amount of waiting can complete (more than the limit, less than a
+        // header or less than what is already in) is refused as soon as it is in, not after
+        // 100 MiB or the idle limit. Nothing is reserved from what a header announces.
+        if (!hasFramePrefix(incoming_.contents) || cannotComplete(incoming_.contents) ||
             (incoming_.length() >= MAX_REPLY_SIZE && !isCompleteFrame(incoming_.contents))) {
             broken = false;
             reportFailure(StageProtocol, 0);
@@ -217,13 +236,41 @@ bool ServerConnection::receiveReply(bool& broken) {
 }
 
 bool ServerConnection::sendPending(bool& broken) {
+    // A server that takes nothing is as silent as one that sends nothing: the same idle limit
+    // and the same total limit hold while the request waits for room.
+    std::uint64_t last = clock_.milliseconds();
     while (!outgoing_.contents.empty()) {
+        if (pastDeadline())
+            return endAtDeadline(broken);
         const std::uint32_t pending = outgoing_.length();
         const std::uint32_t offered = pending < SEND_LIMIT ? pending : SEND_LIMIT;
         const std::int32_t sent =
             sockets_.send(socket_.handle(), outgoing_.contents.data(), offered);
-        if (sent <= 0 || static_cast<std::uint32_t>(sent) > offered)
+        if (sent < 0 || static_cast<std::uint32_t>(sent) > offered)
             return breakOff(broken, StageSend, sockets_.lastError());
+        if (sent == 0) {
+            const std::uint32_t wait = timeLeft();
+            switch (
+                sockets_.waitWritable(socket_.handle(), wait < timing_.readinessWaitMilliseconds
+                                                            ? wait
+                                                            : timing_.readinessWaitMilliseconds)) {
+            case Readiness::Failed:
+                return breakOff(broken, StageSelect, sockets_.lastError());
+            case Readiness::Exception:
+                return breakOff(broken, StageSocketException, 0);
+            case Readiness::TimedOut: {
+                const std::uint64_t now = clock_.milliseconds();
+                if (now > last && now - last > timing_.idleLimitMilliseconds)
+                    return breakOff(broken, StageIdleTimeout, 0);
+                continue;
+            }
+            case Readiness::Readable:
+            case Readiness::Writable:
+                continue;
+            }
+            continue;
+        }
+        last = clock_.milliseconds();
         if (static_cast<std::uint32_t>(sent) == pending)
             clearStream(outgoing_);
         else
@@ -251,6 +298,13 @@ void ServerConnection::releaseAction() noexcept {
 
 bool ServerConnection::pastDeadline() {
     return clock_.milliseconds() > deadline_;
+}
+
+std::uint32_t ServerConnection::timeLeft() {
+    const std::uint64_t now = clock_.milliseconds();
+    const std::uint64_t left = now > deadline_ ? 0 : deadline_ - now;
+    // One past the limit, so that a wait that uses all of it ends past the deadline.
+    return left >= 0xFFFFFFFEu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(left + 1);
 }
 
 bool ServerConnection::endAtDeadline(bool& broken) {

@@ -6,11 +6,12 @@
 // action, and closes the connection. Every failure reaches the action's onFailed with an
 // ExchangeStage and a socket error number.
 //
-// Waits block the thread: a blocking connect and send, readiness waits of 2 s up to an idle
-// limit of 90 s (600 s when the action asks), and retry sleeps of 15 s then 5 s, all within a
-// total limit for the exchange of 300 s by default (ExchangeTiming; a caller whose actions ask
-// for the long idle limit raises it). Not thread-safe; a nested runExchange during one of the
-// action's callbacks returns false.
+// Waits block the thread: the connect, readiness waits of 2 s (for room to send and for the
+// reply) up to an idle limit of 90 s (600 s for a reply when the action asks), and retry
+// sleeps of 15 s then 5 s, all within a total limit for the exchange of 300 s by default
+// (ExchangeTiming; a caller whose actions ask for the long idle limit raises it). A connect or
+// send that reaches the total limit ends the exchange as an idle time-out. Not thread-safe; a
+// nested runExchange during one of the action's callbacks returns false.
 #include "core/clock.h"
 #include "core/record_stream.h"
 #include "core/secure_buffer.h"
@@ -79,7 +80,8 @@ class ServerConnection {
     // broke (stage and error stored, nothing reported yet), or clear for a protocol failure
     // (already reported).
     bool receiveReply(bool& broken);
-    // Sends all of `outgoing`. False with `broken` set (stage and error stored) on failure.
+    // Sends all of `outgoing`. False with `broken` set (stage and error stored) on failure, or
+    // clear at the total limit (already reported).
     bool sendPending(bool& broken);
     // Hands the whole frame to the action; true when it put a next request into `outgoing`.
     bool dispatchReply();
@@ -88,6 +90,8 @@ class ServerConnection {
     bool breakOff(bool& broken, ExchangeStage stage, std::int32_t error);
     // True once the exchange has run longer than its total limit.
     bool pastDeadline();
+    // Milliseconds until just past the total limit (at least 1): the longest any wait may take.
+    std::uint32_t timeLeft();
     // Ends the exchange at its total limit as an idle time-out, without a retry.
     bool endAtDeadline(bool& broken);
     // Closes the socket and drops what was received before the action hears of the failure.

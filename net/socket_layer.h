@@ -15,6 +15,7 @@ enum class Readiness {
     TimedOut,  // nothing happened within the wait
     Exception, // the socket reported an exceptional condition (checked before readability)
     Readable,  // data, end of stream or an error waits for receive()
+    Writable,  // room for send(), or an error that the next send() reports
 };
 
 class SocketLayer {
@@ -26,7 +27,8 @@ class SocketLayer {
     // Undoes one successful startup().
     virtual void cleanup() = 0;
 
-    // A blocking IPv4 TCP socket, or INVALID_SOCKET_HANDLE.
+    // A non-blocking IPv4 TCP socket, or INVALID_SOCKET_HANDLE: no call on it waits longer
+    // than the time it is given, so a server that stops reading cannot hold the caller.
     virtual SocketHandle openStream() = 0;
     virtual void close(SocketHandle socket) = 0;
 
@@ -35,11 +37,18 @@ class SocketLayer {
     // Whatever the resolver allocated is freed before returning.
     virtual std::int32_t resolve(const char* hostName, std::uint32_t& address) = 0;
 
-    virtual bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) = 0;
+    // Connects within `milliseconds`; false on failure, with lastError() the connect's error
+    // (the platform's "timed out" number when the time ran out).
+    virtual bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port,
+                         std::uint32_t milliseconds) = 0;
+    // Readable (or Exception) once receive() has something to report, else TimedOut.
     virtual Readiness waitReadable(SocketHandle socket, std::uint32_t milliseconds) = 0;
+    // Writable (or Exception) once send() can take a byte or report an error, else TimedOut.
+    virtual Readiness waitWritable(SocketHandle socket, std::uint32_t milliseconds) = 0;
     // Bytes received (at most n), 0 when the peer closed the stream, -1 on failure.
     virtual std::int32_t receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) = 0;
-    // Bytes accepted (at most n, possibly fewer), or -1 on failure.
+    // Bytes accepted (at most n, possibly fewer, 0 when the socket's buffer is full for now),
+    // or -1 on failure. Never waits.
     virtual std::int32_t send(SocketHandle socket, const std::uint8_t* bytes, std::uint32_t n) = 0;
 
     // The error number of the last failed call (WSAGetLastError, errno).

@@ -24,6 +24,28 @@ int descriptor(SocketHandle socket) {
     return static_cast<int>(socket);
 }
 
+int pollTimeout(std::uint32_t milliseconds) {
+    return milliseconds > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(milliseconds);
+}
+
+// poll rather than select: select cannot watch a descriptor at or above FD_SETSIZE. 1 when the
+// descriptor is ready (`revents` tells how), 0 when the time ran out, -1 on failure (errno).
+int pollOne(int fd, short events, std::uint32_t milliseconds, short& revents) {
+    pollfd watched{};
+    watched.fd = fd;
+    watched.events = events;
+    int ready = 0;
+    do
+        ready = ::poll(&watched, 1, pollTimeout(milliseconds));
+    while (ready < 0 && errno == EINTR);
+    revents = watched.revents;
+    if (ready > 0 && (revents & POLLNVAL) != 0) {
+        errno = EBADF;
+        return -1;
+    }
+    return ready;
+}
+
 // Counts stay within what the int32 results can carry.
 std::size_t clamp(std::uint32_t n) {
     return n > 0x7FFFFFFFu ? 0x7FFFFFFFu : n;
@@ -35,7 +57,7 @@ class PosixSocketLayer final : public SocketLayer {
     void cleanup() override {}
 
     SocketHandle openStream() override {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
         if (fd < 0)
             return keepError(INVALID_SOCKET_HANDLE);
         return static_cast<SocketHandle>(fd);
@@ -51,37 +73,51 @@ class PosixSocketLayer final : public SocketLayer {
         return result != 0 ? result : found ? 0 : EAI_NONAME;
     }
 
-    bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override {
-        if (ip4::connect(descriptor(socket), address, port) == 0)
+    bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port,
+                 std::uint32_t milliseconds) override {
+        const int fd = descriptor(socket);
+        if (ip4::connect(fd, address, port) == 0)
             return true;
-        error_ = errno;
-        return false;
+        if (errno != EINPROGRESS && errno != EINTR) {
+            error_ = errno;
+            return false;
+        }
+        short revents = 0;
+        const int ready = pollOne(fd, POLLOUT, milliseconds, revents);
+        if (ready <= 0) {
+            error_ = ready == 0 ? ETIMEDOUT : errno;
+            return false;
+        }
+        int pending = 0;
+        socklen_t size = sizeof pending;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &size) != 0)
+            pending = errno;
+        error_ = pending;
+        return pending == 0;
     }
 
     Readiness waitReadable(SocketHandle socket, std::uint32_t milliseconds) override {
-        // poll rather than select: select cannot watch a descriptor at or above FD_SETSIZE.
-        pollfd watched{};
-        watched.fd = descriptor(socket);
-        watched.events = POLLIN | POLLPRI;
-        const int timeout =
-            milliseconds > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(milliseconds);
-        int ready = 0;
-        do
-            ready = ::poll(&watched, 1, timeout);
-        while (ready < 0 && errno == EINTR);
+        short revents = 0;
+        const int ready = pollOne(descriptor(socket), POLLIN | POLLPRI, milliseconds, revents);
         if (ready < 0) {
             error_ = errno;
             return Readiness::Failed;
         }
         if (ready == 0)
             return Readiness::TimedOut;
-        if ((watched.revents & POLLNVAL) != 0) {
-            error_ = EBADF;
-            return Readiness::Failed;
-        }
-        if ((watched.revents & POLLPRI) != 0)
+        if ((revents & POLLPRI) != 0)
             return Readiness::Exception;
         return Readiness::Readable; // errors and hang-ups show in the following receive
+    }
+
+    Readiness waitWritable(SocketHandle socket, std::uint32_t milliseconds) override {
+        short revents = 0;
+        const int ready = pollOne(descriptor(socket), POLLOUT, milliseconds, revents);
+        if (ready < 0) {
+            error_ = errno;
+            return Readiness::Failed;
+        }
+        return ready == 0 ? Readiness::TimedOut : Readiness::Writable; // errors show in send
     }
 
     std::int32_t receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) override {
@@ -99,6 +135,8 @@ class PosixSocketLayer final : public SocketLayer {
         do
             sent = ::send(descriptor(socket), bytes, clamp(n), SEND_FLAGS);
         while (sent < 0 && errno == EINTR);
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return 0; // full for now: the caller waits for room within its limit
         if (sent < 0)
             error_ = errno;
         return static_cast<std::int32_t>(sent);

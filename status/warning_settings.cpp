@@ -12,7 +12,12 @@ std::uint16_t readWarningDays(const char* path) {
 }
 
 std::uint32_t warningPeriodSeconds(std::uint16_t days) {
-    return days != 0 ? std::uint32_t(days) * 86400 : DEFAULT_PERIOD_SECONDS;
+    if (days == 0)
+        return DEFAULT_PERIOD_SECONDS;
+    // Past 49 710 days the seconds no longer fit: such a period never ends, rather than wrapping
+    // round to a short one.
+    const std::uint64_t seconds = std::uint64_t(days) * 86400;
+    return seconds > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(seconds);
 }
 
 } // namespace kpv

@@ -7,6 +7,7 @@
 #include "app/win32/startup_win32.h"
 #include "app/win32/win32_user_interface.h"
 #include "core/clock.h"
+#include "core/data_file.h"
 #include "core/managed_policy.h"
 #include "net/server_address.h"
 #include "net/server_connection.h"
@@ -42,6 +43,9 @@ int runClient(HINSTANCE instance) {
     UniqueFile lock;
     if (!claimSingleInstance(lock))
         return 1;
+    // A save cut short by a crash leaves its temporary, key material and all; no other
+    // instance can be saving now.
+    (void)removeLeftTemporaries();
 
     // The list view is a common control; its class must be registered before dialog 101.
     INITCOMMONCONTROLSEX controls{};

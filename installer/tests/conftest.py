@@ -20,8 +20,8 @@ import pytest
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "gui-tests"))
 from wine_harness import (  # noqa: E402,F401  (fixtures and hooks are found by name)
-    AutomationTool, program_from_environment, pytest_runtest_makereport, wine_case, wine_session,
-    windows_path)
+    START_SECONDS, START_TIMEOUT_MS, AutomationTool, program_from_environment,
+    pytest_runtest_makereport, wine_case, wine_session, windows_path)
 
 SETUP_CAPTION = "Kopiavakt Installation"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kopiavakt"
@@ -75,7 +75,7 @@ class Installation:
 
     def run(self, *args):
         """A Windows program run to its end; its exit code."""
-        return self.case.run(*args, retry=False).rc
+        return self.case.run(*args, retry=False, seconds=START_SECONDS).rc
 
     def install_silent(self, *switches):
         """Wine starts every program elevated, as an administrator's "Run as administrator"
@@ -90,18 +90,18 @@ class Installation:
     @staticmethod
     def setup_exit_code(process):
         try:
-            return process.wait(30)
+            return process.wait(START_SECONDS)
         except subprocess.TimeoutExpired:
-            raise AssertionError("the installer still runs after 30s") from None
+            raise AssertionError(f"the installer still runs after {START_SECONDS}s") from None
 
     def wait_uninstalled(self):
         """The uninstaller copies itself to the temporary folder and returns at once; the copy
         does the work. Waits for it and for every other process of the prefix."""
         uninstaller = self.install_dir / "uninstall.exe"
-        deadline = time.monotonic() + 30
+        deadline = time.monotonic() + START_SECONDS
         while uninstaller.exists() and time.monotonic() < deadline:
             time.sleep(0.1)
-        subprocess.run(["wineserver", "-w"], env=self.case.env, timeout=60, check=False)
+        subprocess.run(["wineserver", "-w"], env=self.case.env, timeout=START_SECONDS, check=False)
 
     def uninstall_silent(self, *switches):
         self.run(self.install_dir / "uninstall.exe", "/S", *switches)
@@ -166,7 +166,7 @@ class Installation:
         running."""
         target = self.must("shortcut", self.start_link).fact("target")
         self.start_client(target)
-        window = self.must("main-window")
+        window = self.must("main-window", "--timeout", START_TIMEOUT_MS)
         assert window.fact("dpi") == str(dpi), "the window's DPI"
         assert window.fact("columns") == widths, "list column widths"
         # Wine 8 reports the same DPI awareness for every other process's window, so the
@@ -179,4 +179,7 @@ class Installation:
 
 @pytest.fixture
 def installation(wine_case, release):
+    # No warm-up start here (as the GUI cases have): several cases change settings of the
+    # prefix, such as its DPI, that the desktop reads only when it starts. The waits that span
+    # a start allow for a loaded machine instead.
     return Installation(wine_case, release)

@@ -7,7 +7,7 @@ import os
 import zipfile
 
 from conftest import COLUMNS_96_DPI, SETUP_CAPTION
-from wine_harness import wait_until
+from wine_harness import START_TIMEOUT_MS, wait_until
 
 SETTINGS_3_DAYS = b"\x04\x00\x00\x00\x03\x00\x00\x00"
 
@@ -94,15 +94,15 @@ def test_upgrade_interactive(installation):
     setup = i.start_setup(i.auto.exe, "as-user", i.setup_win)
     # Next, Install: then the installer finds the client and asks.
     i.must("box", "--caption", SETUP_CAPTION, "--contains", "Kopiavakt körs", "--next", "--press",
-           "none")
+           "none", "--timeout", START_TIMEOUT_MS)
     # The user closes the client from its tray menu and retries.
     i.must("exit-client")
     i.must("box", "--caption", SETUP_CAPTION, "--contains", "Kopiavakt körs", "--press", "retry")
-    i.must("finish", "--caption", SETUP_CAPTION, "--run", "yes")
+    i.must("finish", "--caption", SETUP_CAPTION, "--run", "yes", "--timeout", START_TIMEOUT_MS)
     assert i.setup_exit_code(setup) == 0, "interactive installer exit code"
     i.expect_installed()
     # "Starta Kopiavakt nu" on the finish page started the new client.
-    i.must("main-window")
+    i.must("main-window", "--timeout", START_TIMEOUT_MS)
     i.must("exit-client")
 
 
@@ -158,7 +158,7 @@ def test_portable_zip(installation):
     exe = unpacked / folder / "kopiavakt.exe"
     assert exe.read_bytes() == i.client_exe.read_bytes(), "the zip's exe differs from the built one"
     i.start_client(f"C:\\portable\\Kopiavakt-{i.version}\\kopiavakt.exe")
-    i.must("main-window")
+    i.must("main-window", "--timeout", START_TIMEOUT_MS)
     i.must("exit-client")
     assert not i.install_dir.exists()
 
@@ -172,14 +172,15 @@ def test_elevated_start(installation):
     assert not i.install_dir.exists()
     setup = i.start_setup(i.setup)
     i.must("box", "--caption", SETUP_CAPTION, "--contains", "körs som administratör", "--press",
-           "no")
+           "no", "--timeout", START_TIMEOUT_MS)
     assert i.setup_exit_code(setup) == 1, "elevated install declined"
     assert not i.install_dir.exists()
     assert not i.uninstall_entry_exists(), "the declined install made an Apps entry"
     setup = i.start_setup(i.setup)
     i.must("box", "--caption", SETUP_CAPTION, "--contains", "körs som administratör", "--press",
-           "yes")
-    i.must("finish", "--caption", SETUP_CAPTION, "--run", "yes", "--next")
+           "yes", "--timeout", START_TIMEOUT_MS)
+    i.must("finish", "--caption", SETUP_CAPTION, "--run", "yes", "--next",
+           "--timeout", START_TIMEOUT_MS)
     assert i.setup_exit_code(setup) == 0, "elevated install accepted"
     i.expect_installed()
     assert i.auto("main-window", "--timeout", 5000).rc != 0, \
@@ -216,14 +217,14 @@ def test_uninstall_removes_data(installation):
     assert i.install_silent() == 0, "install"
     link = make_data(i)
     i.run(i.install_dir / "uninstall.exe")
-    i.must("click-through", "--caption", "Kopiavakt")
+    i.must("click-through", "--caption", "Kopiavakt", "--timeout", START_TIMEOUT_MS)
     i.wait_uninstalled()
     assert not i.install_dir.exists()
     assert (i.data_dir / "account_list.bin").read_bytes() == link.read_bytes(), "data changed"
 
     assert i.install_silent() == 0, "second install"
     i.run(i.install_dir / "uninstall.exe")
-    i.must("click-through", "--caption", "Kopiavakt", "--tick", box)
+    i.must("click-through", "--caption", "Kopiavakt", "--tick", box, "--timeout", START_TIMEOUT_MS)
     i.wait_uninstalled()
     expect_wiped(i, link, "ticked")
 

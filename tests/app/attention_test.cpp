@@ -93,6 +93,16 @@ TEST_CASE("no contact: since the last contact, kept through refused updates, end
     board.remark(NOW + DAY, 3 * DAY);
     CHECK(board.trayState() == TrayState::AllWell);
 
+    board.updateStarting(); // failing again, then the last account is removed
+    board.exchangeFailed(NOW + 2 * DAY);
+    board.updateFinished(true, NOW + 2 * DAY);
+    board.clearRows();
+    board.updateStarting();
+    board.updateFinished(false, NOW + 2 * DAY + 60);
+    board.remark(NOW + 2 * DAY + 60, 3 * DAY);
+    CHECK(board.trayState() == TrayState::AllWell);
+    CHECK(board.trayLine().empty());
+
     AttentionBoard never; // no contact since the start: the first failure's time
     never.updateStarting();
     never.exchangeFailed(0);

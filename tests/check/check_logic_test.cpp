@@ -7,6 +7,7 @@
 
 #include <doctest/doctest.h>
 
+#include <set>
 #include <string>
 
 using namespace kpv;
@@ -112,6 +113,73 @@ TEST_CASE("each format escapes what its reader would misread") {
 
     CHECK(exitCodeFor(OutputFormat::Nagios, report) == 2);
     CHECK(exitCodeFor(OutputFormat::Prometheus, report) == 0);
+}
+
+TEST_CASE("every series and every label is unique, whatever the list repeats") {
+    CheckReport report;
+    report.checkedAt = 1700000000;
+    report.warningSeconds = 86400;
+    report.criticalSeconds = 172800;
+    // Three names that clean to one label, an id twice, and two placeholder rows.
+    for (const char* name : {"a=b", "a|b", "a_b"})
+        report.accounts.push_back(account(static_cast<std::uint32_t>(report.accounts.size() + 1),
+                                          name, true, 1700000000));
+    report.accounts.push_back(account(1, "a=b", true, 1700000000));
+    report.accounts.push_back(account(0, "", false, 0));
+    report.accounts.push_back(account(0, "", false, 0));
+    judgeReport(report);
+
+    const std::string nagios = text(formatNagios(report));
+    const std::string perf = nagios.substr(0, nagios.find('\n'));
+    std::set<std::string> labels;
+    for (std::size_t at = perf.find(" '"); at != std::string::npos; at = perf.find(" '", at + 1))
+        CHECK(labels.insert(perf.substr(at + 1, perf.find("'=", at) - at)).second);
+    CHECK(labels.size() == report.accounts.size());
+    CHECK(perf.find("'a_b_1_age'=0s") != std::string::npos);
+    CHECK(perf.find("'a_b_3_age'=0s") != std::string::npos);
+
+    const std::string metrics = text(formatPrometheus(report));
+    std::set<std::string> series;
+    std::size_t samples = 0;
+    for (std::size_t at = 0; at < metrics.size();) {
+        const std::size_t end = metrics.find('\n', at);
+        const std::string line = metrics.substr(at, end - at);
+        at = end + 1;
+        if (line.empty() || line[0] == '#')
+            continue;
+        ++samples;
+        CHECK_MESSAGE(series.insert(line.substr(0, line.rfind(' '))).second, line);
+    }
+    CHECK(samples == series.size());
+    CHECK(metrics.find("kopiavakt_account_up{id=\"0\",name=\"\",row=\"6\"} 0\n") !=
+          std::string::npos);
+}
+
+TEST_CASE("errors keep every format valid: raw command-line bytes, and the internal error") {
+    CheckReport report;
+    // A Windows-1252 path holding a '|' and a line break, and a valid UTF-8 host name.
+    report.error = "cannot read the account list C:\\Users\\\xE5sa|x\n.ulf on h\xC3\xB6st";
+    judgeReport(report);
+    const std::string nagios = text(formatNagios(report));
+    CHECK(nagios == "KOPIAVAKT UNKNOWN - cannot read the account list C:\\Users\\\u00E5sa/x "
+                    ".ulf on h\u00F6st\n");
+    const std::string json = text(formatJson(report));
+    CHECK(json.find("\"error\": \"cannot read the account list C:\\\\Users\\\\\u00E5sa|x\\u000a"
+                    ".ulf on h\u00F6st\"}") != std::string::npos);
+    const std::string metrics = text(formatPrometheus(report));
+    CHECK(metrics.find("# kopiavakt-check: cannot read the account list C:\\Users\\\u00E5sa|x "
+                       ".ulf on h\u00F6st\n") != std::string::npos);
+
+    CHECK(std::string(internalErrorText(OutputFormat::Nagios)) ==
+          "KOPIAVAKT UNKNOWN - internal error\n");
+    CHECK(std::string(internalErrorText(OutputFormat::Json)) ==
+          "{\"state\": \"unknown\", \"checked_at\": 0, \"accounts\": [], \"error\": "
+          "\"internal error\"}\n");
+    CHECK(std::string(internalErrorText(OutputFormat::Prometheus))
+              .find("\nkopiavakt_check_success 0\n# kopiavakt-check: internal error\n") !=
+          std::string::npos);
+    CHECK(internalErrorExitCode(OutputFormat::Json) == 3);
+    CHECK(internalErrorExitCode(OutputFormat::Prometheus) == 0);
 }
 
 TEST_CASE("the command line") {

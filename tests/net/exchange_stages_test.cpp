@@ -176,6 +176,62 @@ TEST_CASE("a header announcing more than 100 MiB is refused as soon as it is in"
     }
 }
 
+TEST_CASE("a header that can never complete is refused as soon as it is in") {
+    // Below a header, below what has already arrived, or with a reserved byte set.
+    Bytes shortHeader = REPLY;
+    shortHeader[4] = 13;
+    Bytes zeroLength = REPLY;
+    zeroLength[4] = 0;
+    Bytes longer = REPLY;
+    longer.push_back(0);
+    Bytes reserved = REPLY;
+    reserved[3] = 1;
+    for (const Bytes& reply : {shortHeader, zeroLength, longer, reserved}) {
+        ScriptedNetwork network;
+        network.steps = {data(reply), data(Bytes(100, 0)), closed()};
+        const Run run(network, [](RecordingAction& action) { retrying(action, 3); });
+        CHECK(run.log.events == Events{"failed", "destroyed"});
+        CHECK(run.log.failedStage == kpv::StageProtocol);
+        CHECK(network.steps.size() == 2);
+        CHECK(network.virtualMilliseconds == 0);
+    }
+}
+
+TEST_CASE("a server that stops reading holds the send no longer than the exchange's limits") {
+    // The server takes the first 5 bytes of the request, then nothing more.
+    SUBCASE("the idle limit: 90 s without room ends the first send as an idle time-out") {
+        ScriptedNetwork network;
+        network.readCapacity = 5;
+        const Run run(network, [](RecordingAction& action) { retrying(action, 3); });
+        CHECK(run.log.events == Events{"failed", "destroyed"});
+        CHECK(run.log.failedStage == kpv::StageIdleTimeout);
+        CHECK(run.log.failedError == 0);
+        CHECK(network.virtualMilliseconds > 90000);
+        CHECK(network.virtualMilliseconds <= 92000);
+    }
+    SUBCASE("the total limit holds when the idle limit is longer") {
+        ScriptedNetwork network;
+        network.readCapacity = 5;
+        kpv::ExchangeTiming timing = roomForLongIdle();
+        timing.idleLimitMilliseconds = 3600000;
+        timing.exchangeLimitMilliseconds = 300000;
+        const Run run(
+            network, [](RecordingAction& action) { retrying(action, 3); }, timing);
+        CHECK(run.log.failedStage == kpv::StageIdleTimeout);
+        CHECK(network.virtualMilliseconds > 300000);
+        CHECK(network.virtualMilliseconds <= 300001);
+    }
+    SUBCASE("a resend after a retry is bounded the same way") {
+        ScriptedNetwork network;
+        network.steps = {closed()};
+        network.readCapacity = REQUEST.size() + 5;
+        network.sendLimit = static_cast<std::uint32_t>(REQUEST.size());
+        const Run run(network, [](RecordingAction& action) { retrying(action, 3); });
+        CHECK(run.log.failedStage == kpv::StageIdleTimeout);
+        CHECK(network.virtualMilliseconds <= 302000);
+    }
+}
+
 TEST_CASE("retries wait 15 s the first time and 5 s after that") {
     ScriptedNetwork network;
     network.steps = {closed(), closed(), closed(), data(REPLY)};

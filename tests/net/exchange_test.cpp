@@ -6,6 +6,7 @@
 
 #include <doctest/doctest.h>
 
+#include <atomic>
 #include <chrono>
 
 using kpv::ServerConnection;
@@ -127,15 +128,39 @@ TEST_CASE("a server that never answers: StageIdleTimeout with error 0 after the 
     CHECK(exchange.connection.stage() == kpv::StageIdleTimeout);
 }
 
-TEST_CASE("bytes past the announced length keep the reply incomplete until the idle limit") {
+TEST_CASE("bytes past the announced length can never make a frame: refused at once") {
     Bytes longer = REPLY;
     longer.push_back(0);
     Exchange exchange({hold(longer)});
     ActionLog log;
     CHECK_FALSE(exchange.run(log));
-    CHECK(log.events == Events{"retry", "failed", "destroyed"});
+    CHECK(log.events == Events{"failed", "destroyed"});
+    CHECK(log.failedStage == kpv::StageProtocol);
+}
+
+TEST_CASE("a real server that never reads cannot hold the send past the idle limit") {
+    // 16 MiB outgrow any socket buffers here, the more so against a 4 KiB receive buffer.
+    const Bytes huge = frameBytes(kpv::MSG_STATUS_REQUEST, Bytes(16u << 20, 0x41));
+    std::atomic<bool> done{false};
+    LoopbackServer server({[&done](ServerSide& side) {
+                              for (int i = 0; i < 1000 && !done; ++i)
+                                  side.pause(20);
+                          }},
+                          4096);
+    ForwardingSockets sockets;
+    RecordingClock clock;
+    bool startupFailed = true;
+    ServerConnection connection(loopbackAddress(server.port()), startupFailed, sockets, clock,
+                                fastTiming());
+    ActionLog log;
+    std::unique_ptr<kpv::SendAction> action = std::make_unique<RecordingAction>(log);
+    REQUIRE(connection.queueAction(action, streamOf(huge)));
+    CHECK_FALSE(connection.runExchange());
+    done = true;
+    server.finish();
+    CHECK(log.events == Events{"failed", "destroyed"});
     CHECK(log.failedStage == kpv::StageIdleTimeout);
-    CHECK(exchange.elapsed > 400);
+    CHECK_FALSE(connection.socketOpen());
 }
 
 TEST_CASE("a reply that is not CHK fails at its third byte; the next exchange starts empty") {

@@ -82,7 +82,8 @@ bool ServerSide::waitForClose(std::uint32_t milliseconds) {
     }
 }
 
-LoopbackServer::LoopbackServer(std::vector<Script> scripts) : scripts_(std::move(scripts)) {
+LoopbackServer::LoopbackServer(std::vector<Script> scripts, int receiveBufferBytes)
+    : listener_(receiveBufferBytes), scripts_(std::move(scripts)) {
     thread_ = std::thread([this] { serve(); });
 }
 

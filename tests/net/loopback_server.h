@@ -41,7 +41,7 @@ using Script = std::function<void(ServerSide&)>;
 
 class LoopbackServer {
   public:
-    explicit LoopbackServer(std::vector<Script> scripts);
+    explicit LoopbackServer(std::vector<Script> scripts, int receiveBufferBytes = 0);
     ~LoopbackServer() { finish(); }
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;

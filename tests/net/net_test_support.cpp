@@ -135,15 +135,20 @@ std::int32_t ForwardingSockets::resolve(const char* hostName, std::uint32_t& add
     return systemSocketLayer().resolve(hostName, address);
 }
 
-bool ForwardingSockets::connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
+bool ForwardingSockets::connect(SocketHandle socket, std::uint32_t address, std::uint16_t port,
+                                std::uint32_t milliseconds) {
     ++connects;
     connectedAddress = address;
     connectedPort = port;
-    return systemSocketLayer().connect(socket, address, port);
+    return systemSocketLayer().connect(socket, address, port, milliseconds);
 }
 
 Readiness ForwardingSockets::waitReadable(SocketHandle socket, std::uint32_t milliseconds) {
     return systemSocketLayer().waitReadable(socket, milliseconds);
+}
+
+Readiness ForwardingSockets::waitWritable(SocketHandle socket, std::uint32_t milliseconds) {
+    return systemSocketLayer().waitWritable(socket, milliseconds);
 }
 
 std::int32_t ForwardingSockets::receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) {

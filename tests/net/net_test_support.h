@@ -85,8 +85,10 @@ class ForwardingSockets final : public SocketLayer {
     SocketHandle openStream() override;
     void close(SocketHandle socket) override;
     std::int32_t resolve(const char* hostName, std::uint32_t& address) override;
-    bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override;
+    bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port,
+                 std::uint32_t milliseconds) override;
     Readiness waitReadable(SocketHandle socket, std::uint32_t milliseconds) override;
+    Readiness waitWritable(SocketHandle socket, std::uint32_t milliseconds) override;
     std::int32_t receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) override;
     std::int32_t send(SocketHandle socket, const std::uint8_t* bytes, std::uint32_t n) override;
     std::int32_t lastError() override;

@@ -28,9 +28,10 @@ std::int32_t ScriptedNetwork::resolve(const char*, std::uint32_t&) {
     return 11001;
 }
 
-bool ScriptedNetwork::connect(SocketHandle socket, std::uint32_t, std::uint16_t) {
+bool ScriptedNetwork::connect(SocketHandle socket, std::uint32_t, std::uint16_t, std::uint32_t) {
     use(socket);
     heard();
+    takenOnConnection_ = 0;
     const bool connects = connectResults.empty() || connectResults.front();
     if (!connectResults.empty())
         connectResults.pop_front();
@@ -79,6 +80,17 @@ Readiness ScriptedNetwork::waitReadable(SocketHandle socket, std::uint32_t milli
     return result;
 }
 
+Readiness ScriptedNetwork::waitWritable(SocketHandle socket, std::uint32_t milliseconds) {
+    use(socket);
+    ++waits;
+    if (takenOnConnection_ < readCapacity && sendLimit != 0)
+        return Readiness::Writable;
+    virtualMilliseconds += milliseconds;
+    const std::uint64_t silence = virtualMilliseconds - lastHeard_;
+    longestSilence = silence > longestSilence ? silence : longestSilence;
+    return Readiness::TimedOut;
+}
+
 std::int32_t ScriptedNetwork::receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) {
     use(socket);
     if (beforeReceive)
@@ -107,15 +119,21 @@ std::int32_t ScriptedNetwork::receive(SocketHandle socket, std::uint8_t* into, s
 std::int32_t ScriptedNetwork::send(SocketHandle socket, const std::uint8_t* bytes,
                                    std::uint32_t n) {
     use(socket);
-    heard();
     const std::int32_t failure = sendErrors.empty() ? 0 : sendErrors.front();
     if (!sendErrors.empty())
         sendErrors.pop_front();
     if (failure != 0) {
+        heard();
         error_ = failure;
         return -1;
     }
-    const std::uint32_t accepted = n < sendLimit ? n : sendLimit;
+    const std::uint64_t room = readCapacity - takenOnConnection_;
+    std::uint32_t accepted = n < sendLimit ? n : sendLimit;
+    accepted = accepted < room ? accepted : static_cast<std::uint32_t>(room);
+    if (accepted == 0)
+        return 0;
+    heard();
+    takenOnConnection_ += accepted;
     sent.emplace_back(bytes, bytes + accepted);
     return static_cast<std::int32_t>(accepted);
 }

@@ -31,6 +31,9 @@ class ScriptedNetwork final : public SocketLayer, public Clock {
     std::deque<std::int32_t> sendErrors; // per send: non-zero fails it with that number
     std::int32_t connectError = 10061;
     std::uint32_t sendLimit = 0xFFFFFFFFu; // most bytes one send accepts
+    // Bytes the server takes per connection before it stops reading: sends then take nothing
+    // and each wait for room passes its whole time.
+    std::uint64_t readCapacity = ~std::uint64_t{0};
     // Called when the steps have run out, before the network falls silent for good: it may add
     // steps (the fuzz target reads them from its input as they are needed).
     std::function<void()> whenOutOfSteps;
@@ -54,8 +57,10 @@ class ScriptedNetwork final : public SocketLayer, public Clock {
     SocketHandle openStream() override;
     void close(SocketHandle socket) override;
     std::int32_t resolve(const char* hostName, std::uint32_t& address) override;
-    bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) override;
+    bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port,
+                 std::uint32_t milliseconds) override;
     Readiness waitReadable(SocketHandle socket, std::uint32_t milliseconds) override;
+    Readiness waitWritable(SocketHandle socket, std::uint32_t milliseconds) override;
     std::int32_t receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) override;
     std::int32_t send(SocketHandle socket, const std::uint8_t* bytes, std::uint32_t n) override;
     std::int32_t lastError() override { return error_; }
@@ -67,6 +72,7 @@ class ScriptedNetwork final : public SocketLayer, public Clock {
     std::int32_t error_ = 0;
     SocketHandle next_ = 100;
     std::uint64_t lastHeard_ = 0;
+    std::uint64_t takenOnConnection_ = 0;
 };
 
 } // namespace kpv::test

@@ -34,7 +34,9 @@ class TestPeer {
 
 class TestListener {
   public:
-    TestListener(); // on a free port; throws std::runtime_error when that is impossible
+    // On a free port; throws std::runtime_error when that is impossible. A positive
+    // `receiveBufferBytes` gives every accepted connection that small a receive buffer.
+    explicit TestListener(int receiveBufferBytes = 0);
     ~TestListener();
     TestListener(const TestListener&) = delete;
     TestListener& operator=(const TestListener&) = delete;

@@ -63,7 +63,7 @@ void TestPeer::close() {
         ::close(fd(std::exchange(handle_, INVALID)));
 }
 
-TestListener::TestListener() {
+TestListener::TestListener(int receiveBufferBytes) {
     const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket < 0)
         throw std::runtime_error("no listening socket");
@@ -74,7 +74,11 @@ TestListener::TestListener() {
     sockaddr generic{};
     std::memcpy(&generic, &local, sizeof local);
     socklen_t size = sizeof generic;
-    if (::bind(socket, &generic, size) != 0 || ::listen(socket, 8) != 0 ||
+    // Accepted connections inherit the buffer size, and with it the window they offer.
+    if ((receiveBufferBytes > 0 && ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF,
+                                                reinterpret_cast<const char*>(&receiveBufferBytes),
+                                                sizeof receiveBufferBytes) != 0) ||
+        ::bind(socket, &generic, size) != 0 || ::listen(socket, 8) != 0 ||
         ::getsockname(socket, &generic, &size) != 0) {
         ::close(socket);
         throw std::runtime_error("cannot listen on loopback");

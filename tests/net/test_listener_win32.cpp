@@ -62,7 +62,7 @@ void TestPeer::close() {
         ::closesocket(native(std::exchange(handle_, INVALID)));
 }
 
-TestListener::TestListener() {
+TestListener::TestListener(int receiveBufferBytes) {
     WSADATA data{};
     if (WSAStartup(0x0202, &data) != 0)
         throw std::runtime_error("no Winsock");
@@ -78,7 +78,11 @@ TestListener::TestListener() {
     sockaddr generic{};
     std::memcpy(&generic, &local, sizeof local);
     int size = sizeof generic;
-    if (::bind(socket, &generic, size) != 0 || ::listen(socket, 8) != 0 ||
+    // Accepted connections inherit the buffer size, and with it the window they offer.
+    if ((receiveBufferBytes > 0 && ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF,
+                                                reinterpret_cast<const char*>(&receiveBufferBytes),
+                                                sizeof receiveBufferBytes) != 0) ||
+        ::bind(socket, &generic, size) != 0 || ::listen(socket, 8) != 0 ||
         ::getsockname(socket, &generic, &size) != 0) {
         ::closesocket(socket);
         WSACleanup();

@@ -235,3 +235,30 @@ TEST_CASE("whole files: limits and atomic replacement") {
     CHECK_FALSE(readWholeFile("missing.bin", read));
     CHECK_FALSE(writeFileAtomically("no-such-folder/f.bin", bufferOf(hexBytes("01"))));
 }
+
+TEST_CASE("the key tool's files: planted temporaries and links are never used or removed") {
+    TempFolder folder;
+    // What the old fixed temporary names invited: a readable file, and a link to elsewhere.
+    writeText("list.ulf.tmp", "planted");
+    REQUIRE(::chmod("list.ulf.tmp", 0644) == 0);
+    writeText("victim.txt", "victim");
+    REQUIRE(::symlink("victim.txt", "out.ulf.tmp") == 0);
+    for (const char* path : {"list.ulf", "out.ulf"}) {
+        REQUIRE(writeFileAtomically(path, bufferOf(hexBytes("0102030405"))));
+        struct stat info {};
+        REQUIRE(::lstat(path, &info) == 0);
+        CHECK(S_ISREG(info.st_mode));
+        CHECK((info.st_mode & 0777) == 0600);
+    }
+    CHECK(readFileBytes("list.ulf.tmp") ==
+          std::vector<std::uint8_t>{'p', 'l', 'a', 'n', 't', 'e', 'd'});
+    CHECK(readFileBytes("victim.txt") == std::vector<std::uint8_t>{'v', 'i', 'c', 't', 'i', 'm'});
+    // A failure removes only its own temporary.
+    CHECK_FALSE(writeFileAtomically("missing/out.ulf", bufferOf(hexBytes("01"))));
+    std::size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        (void)entry;
+        ++entries;
+    }
+    CHECK(entries == 5); // the two lists, the planted file, the link and its target
+}

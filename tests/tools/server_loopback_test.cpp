@@ -6,7 +6,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -280,6 +283,42 @@ TEST_CASE("loopback: fault modes") {
         CHECK(std::chrono::steady_clock::now() - start < std::chrono::seconds(2));
         CHECK(client.readUntilClosed(3000, &closed).empty());
         CHECK(closed);
+    }
+}
+
+TEST_CASE("loopback: a client that never reads its reply holds no worker, nor the stop") {
+    TempFolder folder;
+    // Account 8's status names 100 long excluded files: 64 copies of it are 16 MB of reply,
+    // far beyond what the socket buffers take against 4 KiB.
+    std::string excluded = R"(, {"id": 8, "key": ")" + std::string(KEY) +
+                           R"(", "status": {"lastCopyTime": 1700000000, "excludedFiles": [)";
+    for (int i = 0; i < 100; ++i)
+        excluded += (i == 0 ? "\"" : ", \"") + std::string(2500, 'x') + '"';
+    writeText("accounts.json", accountsJson(1, excluded + "]}}"));
+    const Bytes huge = statusRequest(std::vector<std::uint32_t>(64, 8));
+    ServerConfig config;
+    config.maxPerAddress = 1;
+    SUBCASE("the reply limit frees the slot") {
+        config.replyLimitMs = 500;
+        RunningServer running(config);
+        TestClient stalled(running.port(), 0x7F000001, 4096);
+        REQUIRE(stalled.send(huge));
+        REQUIRE(stalled.waitForData(60000)); // the reply has begun
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::vector<ReplyEntry> entries;
+        CHECK(splitReply(exchange(running.port(), {7}), 1, entries));
+    }
+    SUBCASE("stopping does not wait for the reply") {
+        config.replyLimitMs = 600000;
+        auto running = std::make_unique<RunningServer>(config);
+        TestClient stalled(running->port(), 0x7F000001, 4096);
+        REQUIRE(stalled.send(huge));
+        REQUIRE(stalled.waitForData(60000));
+        auto stopped = std::async(std::launch::async, [&running] { running.reset(); });
+        if (stopped.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+            FAIL_CHECK("the server is still waiting for a client that does not read");
+            std::_Exit(1); // the worker would hold the test for ever
+        }
     }
 }
 

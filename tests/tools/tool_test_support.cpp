@@ -93,8 +93,11 @@ bool openIndependently(const SecureBuffer& secret, const Bytes& sealed, const By
     return true;
 }
 
-TestClient::TestClient(std::uint16_t port, std::uint32_t from) {
+TestClient::TestClient(std::uint16_t port, std::uint32_t from, int receiveBufferBytes) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ >= 0 && receiveBufferBytes > 0)
+        (void)::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes,
+                           sizeof receiveBufferBytes);
     sockaddr_in source{};
     source.sin_family = AF_INET;
     source.sin_addr.s_addr = htonl(from);
@@ -112,6 +115,11 @@ TestClient::TestClient(std::uint16_t port, std::uint32_t from) {
         ::close(fd_);
         fd_ = -1;
     }
+}
+
+bool TestClient::waitForData(int timeoutMs) {
+    pollfd p{fd_, POLLIN, 0};
+    return fd_ >= 0 && ::poll(&p, 1, timeoutMs) > 0;
 }
 
 TestClient::~TestClient() {

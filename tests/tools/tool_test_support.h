@@ -36,7 +36,9 @@ bool openIndependently(const SecureBuffer& secret, const Bytes& sealed, const By
 // `from` (any of 127.0.0.0/8).
 class TestClient {
   public:
-    explicit TestClient(std::uint16_t port, std::uint32_t from = 0x7F000001);
+    // A positive `receiveBufferBytes` gives the connection that small a receive buffer.
+    explicit TestClient(std::uint16_t port, std::uint32_t from = 0x7F000001,
+                        int receiveBufferBytes = 0);
     ~TestClient();
     TestClient(const TestClient&) = delete;
     TestClient& operator=(const TestClient&) = delete;
@@ -48,6 +50,8 @@ class TestClient {
     // Reads whatever arrives until the peer closes or `timeoutMs` passes without data.
     Bytes readUntilClosed(int timeoutMs = 5000, bool* closed = nullptr);
     void shutdownWrite();
+    // True once bytes are waiting (nothing is read), false after `timeoutMs` without.
+    bool waitForData(int timeoutMs);
 
   private:
     int fd_ = -1;

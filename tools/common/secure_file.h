@@ -14,8 +14,10 @@ bool readWholeFile(const std::string& path, SecureBuffer& out, std::uint32_t lim
 // The same, where "-" stands for standard input (read to its end).
 bool readWholeInput(const std::string& path, SecureBuffer& out, std::uint32_t limit = 0x1000000);
 
-// Writes `bytes` to `path`.tmp with owner-only permissions, syncs it and renames it over
-// `path`. False on any failure, with `path` untouched and the temporary removed.
+// Writes `bytes` as `path` with the client's durable replacement (core/data_file.h): a unique
+// temporary beside it, created exclusively and owner-only without following links, synced,
+// renamed over `path`, the folder synced. False on any failure, with `path` untouched, no
+// other file touched and the temporary removed.
 bool writeFileAtomically(const std::string& path, const SecureBuffer& bytes);
 
 } // namespace kpv::tools

@@ -1,12 +1,11 @@
 #include "tools/common/secure_file.h"
 
+#include "core/data_file.h"
 #include "core/secure_memory.h"
 #include "tools/common/unique_fd.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kpv::tools {
@@ -55,28 +54,7 @@ bool readWholeInput(const std::string& path, SecureBuffer& out, std::uint32_t li
 }
 
 bool writeFileAtomically(const std::string& path, const SecureBuffer& bytes) {
-    const std::string temporary = path + ".tmp";
-    UniqueFd file(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR));
-    if (!file.valid())
-        return false;
-    std::uint32_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.length()) {
-        const ssize_t put = ::write(file.get(), bytes.data() + done, bytes.length() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            ok = false;
-        else
-            done += static_cast<std::uint32_t>(put);
-    }
-    ok = ok && ::fsync(file.get()) == 0;
-    ok = file.close() && ok;
-    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok)
-        std::remove(temporary.c_str());
-    return ok;
+    return saveWholeFile(path.c_str(), bytes.data(), bytes.length());
 }
 
 } // namespace kpv::tools

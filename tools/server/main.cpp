@@ -89,6 +89,9 @@ int main(int argc, char** argv) {
     addNumber(app, "--request-ms", config.requestLimitMs, 0, 0xFFFFFFFFu,
               "close a connection whose request has not arrived whole within this long "
               "(default: 10000)");
+    addNumber(app, "--reply-ms", config.replyLimitMs, 1, 0xFFFFFFFFu,
+              "close a connection whose reply (each piece of a chunked one) has not left "
+              "within this long (default: 30000)");
     addNumber(app, "--max-connections", config.maxConnections, 1, 0xFFFFFFFFu,
               "connections open at once, in all (default: 64)");
     addNumber(app, "--per-address", config.maxPerAddress, 1, 0xFFFFFFFFu,

@@ -95,15 +95,18 @@ Io readExactly(int fd, int stopFd, std::uint32_t idleMs, Clock::time_point deadl
     return Io::Ok;
 }
 
-Io sendAll(int fd, int stopFd, std::uint32_t idleMs, const std::uint8_t* p, std::uint32_t n) {
+// Sends all n bytes on a non-blocking socket, each piece within the idle limit and all of them
+// before `deadline`: a client that asks and never reads cannot hold its worker.
+Io sendAll(int fd, int stopFd, std::uint32_t idleMs, Clock::time_point deadline,
+           const std::uint8_t* p, std::uint32_t n) {
     std::uint32_t sent = 0;
     while (sent < n) {
-        const Io ready =
-            waitFor(fd, POLLOUT, stopFd, Clock::now() + std::chrono::milliseconds(idleMs));
+        const Clock::time_point idleEnd = Clock::now() + std::chrono::milliseconds(idleMs);
+        const Io ready = waitFor(fd, POLLOUT, stopFd, idleEnd < deadline ? idleEnd : deadline);
         if (ready != Io::Ok)
             return ready;
         const ssize_t put = ::send(fd, p + sent, n - sent, MSG_NOSIGNAL);
-        if (put < 0 && (errno == EINTR || errno == EAGAIN))
+        if (put < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
         if (put <= 0)
             return Io::Failed;
@@ -210,8 +213,9 @@ void StatusServer::run() {
             continue;
         sockaddr_in peer{};
         socklen_t peerLength = sizeof peer;
+        // Non-blocking: every wait of a connection goes through poll with the stop pipe.
         UniqueFd socket(::accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer), &peerLength,
-                                  SOCK_CLOEXEC));
+                                  SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (!socket.valid()) {
             // Out of descriptors, for instance: wait a little instead of spinning on poll.
             if (!pause(stopRead_.get(), 50))
@@ -354,6 +358,7 @@ void StatusServer::serve(UniqueFd socket, const std::string& peer) {
         }
         if (faults.has(Fault::Slow) && !pause(stopFd, config_.delayMs))
             return;
+
         SecureBuffer out = reply.frame;
         if (faults.has(Fault::TrailingByte))
             out.appendZeros(1);
@@ -367,7 +372,10 @@ void StatusServer::serve(UniqueFd socket, const std::string& peer) {
             if (at > 0 && !pause(stopFd, config_.chunkPauseMs))
                 return;
             const std::uint32_t n = out.length() - at < piece ? out.length() - at : piece;
-            io = sendAll(fd, stopFd, idle, out.data() + at, n);
+            // The chunked fault's own pauses do not count against the client.
+            const Clock::time_point pieceEnd =
+                Clock::now() + std::chrono::milliseconds(config_.replyLimitMs);
+            io = sendAll(fd, stopFd, idle, pieceEnd, out.data() + at, n);
         }
         if (io != Io::Ok) {
             logLine(peer + ": reply not sent (" + std::string(ioText(io)) + ")");

@@ -26,6 +26,7 @@ struct ServerConfig {
     std::uint32_t chunkPauseMs = 20;      // pause between pieces of the chunked fault
     std::uint32_t idleLimitMs = 300000;   // a silent connection is closed after this long
     std::uint32_t requestLimitMs = 10000; // a whole request must arrive within this long
+    std::uint32_t replyLimitMs = 30000;   // and a whole reply must leave within this long
     std::uint32_t maxConnections = 64;    // connections beyond this are closed at once
     std::uint32_t maxPerAddress = 8;      // and so are those beyond this from one address
     bool log = true;                      // one line per connection event on stderr
