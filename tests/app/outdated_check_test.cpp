@@ -130,6 +130,8 @@ TEST_CASE("settings: items, initial selection, and what OK writes") {
     CHECK(loadWarningDays() == 0);
     CHECK(warningPeriodSeconds(0) == 259200);
     CHECK(warningPeriodSeconds(15) == 15 * 86400);
+    CHECK(warningPeriodSeconds(49710) == 49710u * 86400);
+    CHECK(warningPeriodSeconds(65535) == UINT32_MAX); // a damaged file never wraps to a short one
 }
 
 TEST_CASE("each account's own period and pause, for the accounts of the last reply") {
