@@ -54,7 +54,11 @@ class Dialogue {
             }
             answer.code = std::stoi(line.substr(0, 3));
             answer.last = printable(line);
-            answer.lines += (answer.lines.empty() ? "" : " ") + printable(line.substr(3));
+            // Appended piece by piece: g++ 12 at -O3 warns falsely (-Wrestrict) on
+            // `const char* + std::string&&` here.
+            if (!answer.lines.empty())
+                answer.lines += ' ';
+            answer.lines += printable(line.substr(3));
             if (line.size() == 3 || line[3] != '-')
                 return answer;
         }
