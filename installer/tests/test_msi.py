@@ -41,6 +41,7 @@ class Machine:
         out = self.case.folder / f"kopiavakt-{version}.msi"
         subprocess.run(["/usr/bin/python3", str(ROOT / "installer/msi/build_msi.py"),
                         "--version", version, "--publisher", "Driftgruppen",
+                        "--app-user-model-id", "Kopiavakt.Kopiavakt",
                         "--client-exe", str(self.release["client"]),
                         "--check-exe", str(self.release["check"]),
                         "--icon", str(ROOT / "app/resources/kopiavakt.ico"),
