@@ -19,18 +19,6 @@ std::optional<AccountState> stateNamed(const SecureBuffer& name) {
         std::string(reinterpret_cast<const char*>(name.data()), name.length()));
 }
 
-void appendTime(RecordStream& out, std::int64_t time) {
-    const auto bits = static_cast<std::uint64_t>(time);
-    out.appendU32(static_cast<std::uint32_t>(bits));
-    out.appendU32(static_cast<std::uint32_t>(bits >> 32));
-}
-
-std::int64_t readTime(RecordStream& in) {
-    const std::uint64_t low = in.readU32();
-    const std::uint64_t high = in.readU32();
-    return static_cast<std::int64_t>(low | (high << 32));
-}
-
 // A row tells whether the account is in trouble, the rest of the message says how.
 bool worthTelling(std::optional<AccountState> before, AccountState now) {
     if (!before)
@@ -46,10 +34,10 @@ bool readAlertMemory(RecordStream& content, AlertMemory& memory) {
     if (content.readU16() != FILE_VERSION)
         return false;
     AlertMemory read;
-    read.lastContact = readTime(content);
-    read.failingSince = readTime(content);
-    read.lastAttentionSent = readTime(content);
-    (void)readTime(content); // room for a later time without a new version
+    read.lastContact = readAlertTime(content);
+    read.failingSince = readAlertTime(content);
+    read.lastAttentionSent = readAlertTime(content);
+    (void)readAlertTime(content); // room for a later time without a new version
     read.noContactReported = (content.readU16() & NO_CONTACT_REPORTED) != 0;
     const std::uint32_t count = content.readU32();
     if (count > MAX_ACCOUNTS)
@@ -70,10 +58,10 @@ bool readAlertMemory(RecordStream& content, AlertMemory& memory) {
 RecordStream writeAlertMemory(const AlertMemory& memory) {
     RecordStream content;
     content.appendU16(FILE_VERSION);
-    appendTime(content, memory.lastContact);
-    appendTime(content, memory.failingSince);
-    appendTime(content, memory.lastAttentionSent);
-    appendTime(content, 0);
+    appendAlertTime(content, memory.lastContact);
+    appendAlertTime(content, memory.failingSince);
+    appendAlertTime(content, memory.lastAttentionSent);
+    appendAlertTime(content, 0);
     content.appendU16(memory.noContactReported ? NO_CONTACT_REPORTED : 0);
     content.appendU32(static_cast<std::uint32_t>(memory.states.size()));
     for (const auto& [id, state] : memory.states) {

@@ -2,6 +2,7 @@
 // One alert as every channel tells it: what happened, when, and the accounts it concerns.
 // Built by the judgement of an update (alert_judge.h), kept in the outbox until delivered and
 // rendered per channel by alert_bodies.h.
+#include "core/record_stream.h"
 #include "core/wiping_allocator.h"
 #include "status/account_state.h"
 
@@ -40,6 +41,10 @@ struct AlertMessage {
 // The state whose accountStateName is name; none for a name no state has. The files keep
 // states by name: the enumeration's order may grow, a name stays.
 std::optional<AccountState> accountStateNamed(const std::string& name);
+
+// A time (seconds since 1970-01-01 UTC) in the alert files: u32 low, then u32 high.
+void appendAlertTime(RecordStream& out, std::int64_t time);
+std::int64_t readAlertTime(RecordStream& in);
 
 // A new message id: the time and 64 random bits, in hexadecimal. Called from one thread only
 // (the user interface's).

@@ -15,18 +15,6 @@ constexpr std::int64_t LONGEST_PAUSE = 3600;
 constexpr std::uint32_t MAX_ACCOUNTS = 0x10000;
 constexpr std::uint32_t MAX_TEXT = 4096;
 
-void appendTime(RecordStream& out, std::int64_t time) {
-    const auto bits = static_cast<std::uint64_t>(time);
-    out.appendU32(static_cast<std::uint32_t>(bits));
-    out.appendU32(static_cast<std::uint32_t>(bits >> 32));
-}
-
-std::int64_t readTime(RecordStream& in) {
-    const std::uint64_t low = in.readU32();
-    const std::uint64_t high = in.readU32();
-    return static_cast<std::int64_t>(low | (high << 32));
-}
-
 template <typename Text>
 void appendText(RecordStream& out, const Text& text) {
     out.appendBlob(SecureBuffer::ofBytes(text.data(), static_cast<std::uint32_t>(text.size())));
@@ -60,10 +48,10 @@ bool readState(RecordStream& in, std::optional<AccountState>& state) {
 void appendMessage(RecordStream& out, const AlertMessage& message) {
     appendText(out, message.id);
     out.appendU16(static_cast<std::uint32_t>(message.event));
-    appendTime(out, message.time);
+    appendAlertTime(out, message.time);
     appendText(out, message.summary);
     out.appendU32(message.needingAttention);
-    appendTime(out, message.noContactSince);
+    appendAlertTime(out, message.noContactSince);
     out.appendU32(static_cast<std::uint32_t>(message.accounts.size()));
     for (const AlertAccount& account : message.accounts) {
         out.appendU32(account.id);
@@ -82,11 +70,11 @@ bool readMessage(RecordStream& in, AlertMessage& message) {
     if (event > static_cast<std::uint32_t>(AlertEvent::Test))
         return false;
     message.event = static_cast<AlertEvent>(event);
-    message.time = readTime(in);
+    message.time = readAlertTime(in);
     if (!readText(in, message.summary))
         return false;
     message.needingAttention = in.readU32();
-    message.noContactSince = readTime(in);
+    message.noContactSince = readAlertTime(in);
     const std::uint32_t count = in.readU32();
     if (count > MAX_ACCOUNTS)
         return false;
@@ -177,8 +165,8 @@ bool Outbox::read(RecordStream& content) {
             channel != static_cast<std::uint32_t>(AlertChannel::Mail))
             return false;
         entry.channel = static_cast<AlertChannel>(channel);
-        entry.created = readTime(content);
-        entry.nextAttempt = readTime(content);
+        entry.created = readAlertTime(content);
+        entry.nextAttempt = readAlertTime(content);
         entry.failures = content.readU32();
         if (!readMessage(content, entry.message))
             return false;
@@ -196,8 +184,8 @@ RecordStream Outbox::write() const {
     content.appendU32(static_cast<std::uint32_t>(entries_.size()));
     for (const OutboxEntry& entry : entries_) {
         content.appendU16(static_cast<std::uint32_t>(entry.channel));
-        appendTime(content, entry.created);
-        appendTime(content, entry.nextAttempt);
+        appendAlertTime(content, entry.created);
+        appendAlertTime(content, entry.nextAttempt);
         content.appendU32(entry.failures);
         appendMessage(content, entry.message);
     }

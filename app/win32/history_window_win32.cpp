@@ -81,16 +81,16 @@ std::string textOf(const SecureBuffer& buffer) {
 
 void fillTable(HWND dialog, const HistoryRequest& request) {
     HWND list = GetDlgItem(dialog, IDC_HISTORY_LIST);
-    int column = 0;
-    for (const Column& spec : COLUMNS) {
-        std::wstring header = widenUtf8(spec.utf8Header);
-        RECT width{0, 0, spec.width, 0};
+    int index = 0;
+    for (const Column& column : COLUMNS) {
+        std::wstring header = widenUtf8(column.utf8Header);
+        RECT width{0, 0, column.width, 0};
         MapDialogRect(dialog, &width);
         LVCOLUMNW entry{};
         entry.mask = LVCF_TEXT | LVCF_WIDTH;
         entry.cx = width.right;
         entry.pszText = header.data();
-        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column++),
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index++),
                      reinterpret_cast<LPARAM>(&entry));
     }
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
