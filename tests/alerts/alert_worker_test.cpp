@@ -104,8 +104,9 @@ TEST_CASE("a message waits in outbox.bin while the receiver is down and goes onc
         REQUIRE(waitForStatus(*worker, [](const AlertWorkerStatus& s) { return s.failing; }));
         CHECK(worker->status().pending == 1);
         CHECK(worker->status().last.detail == "connection refused");
-        CHECK(test::fileExists("outbox.bin"));
         worker->stop(2000);
+        // Looked at once the worker is still: under Wine a replace in progress hides the file.
+        CHECK(test::fileExists("outbox.bin"));
     }
     CHECK(receiver->requests.size() == 1);
 
