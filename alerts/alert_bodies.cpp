@@ -1,6 +1,6 @@
 #include "alerts/alert_bodies.h"
 
-#include "core/ansi_text.h"
+#include "core/calendar_time.h"
 
 #include <nlohmann/json.hpp>
 
@@ -22,7 +22,7 @@ std::uint32_t clampedTime(std::int64_t seconds) {
 }
 
 WipingJson isoTime(std::int64_t seconds) {
-    return WipingJson(isoUtcTime(clampedTime(seconds)));
+    return WipingJson(WipingString(isoUtcText(clampedTime(seconds)).view()));
 }
 
 WipingString wiping(const std::string& text) {
@@ -64,8 +64,7 @@ const char* alertStateWords(AccountState state) {
 }
 
 std::string utcMinuteText(std::int64_t seconds) {
-    const WipingString iso = isoUtcTime(clampedTime(seconds)); // 2024-06-01T10:15:02Z
-    return std::string(iso.substr(0, 10)) + " " + std::string(iso.substr(11, 5)) + " UTC";
+    return std::string(isoMinuteText(utcCalendarTime(clampedTime(seconds))).view()) + " UTC";
 }
 
 WipingString jsonBody(const AlertMessage& message, const AlertOrigin& origin) {

@@ -1,9 +1,8 @@
 #include "alerts/smtp_dialogue.h"
 
-#include "core/ansi_text.h"
+#include "core/calendar_time.h"
 
 #include <cctype>
-#include <cstdio>
 
 namespace kpv {
 namespace {
@@ -203,17 +202,17 @@ WipingString dotStuffed(const WipingString& text) {
 }
 
 std::string mailDate(std::int64_t seconds) {
-    static const char* const DAYS[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+    static const char* const DAYS[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const MONTHS[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const std::uint32_t at = seconds < 0 ? 0 : static_cast<std::uint32_t>(seconds);
-    const WipingString iso = isoUtcTime(at); // 2026-12-08T01:44:32Z
-    const int month = std::stoi(std::string(iso.substr(5, 2)));
-    char text[48];
-    std::snprintf(text, sizeof text, "%s, %s %s %s %s +0000", DAYS[(at / 86400) % 7],
-                  std::string(iso.substr(8, 2)).c_str(), MONTHS[(month + 11) % 12],
-                  std::string(iso.substr(0, 4)).c_str(), std::string(iso.substr(11, 8)).c_str());
-    return text;
+    const CalendarTime time =
+        utcCalendarTime(seconds < 0 ? 0 : static_cast<std::uint32_t>(seconds));
+    DateText text; // Tue, 08 Dec 2026 01:44:32 +0000
+    text.literal(DAYS[time.weekday]).literal(", ").number(time.day, 2).literal(" ");
+    text.literal(MONTHS[time.month - 1]).literal(" ").number(time.year, 4).literal(" ");
+    text.number(time.hour, 2).literal(":").number(time.minute, 2).literal(":");
+    text.number(time.second, 2).literal(" +0000");
+    return std::string(text.view());
 }
 
 MailResult sendMail(MailStream& stream, const AlertSettings& settings, const MailContent& content,

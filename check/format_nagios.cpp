@@ -1,5 +1,6 @@
-#include "check/ansi_text.h"
 #include "check/output_formats.h"
+#include "core/ansi_text.h"
+#include "core/calendar_time.h"
 
 #include <map>
 #include <set>
@@ -135,7 +136,7 @@ WipingString formatNagios(const CheckReport& report) {
         }
         if (account.row.opened) {
             out += ", latest copy ";
-            out += isoUtcTime(account.row.lastCopyTime);
+            out += isoUtcText(account.row.lastCopyTime).view();
             out += ", ";
             appendNumber(out, account.row.fileCount);
             out += " files\n";

@@ -1,5 +1,5 @@
-#include "check/ansi_text.h"
 #include "check/output_formats.h"
+#include "core/ansi_text.h"
 
 #include <set>
 #include <string>

@@ -1,12 +1,13 @@
 #include "status/column_text.h"
 
-#include <ctime>
+#include "core/calendar_time.h"
 
 namespace kpv {
 namespace {
 
 // A short text assembled on the stack; list rows are written thousands of times per reply,
-// so the digits are written by hand rather than through the formatted-output machinery.
+// so the digits are written by hand rather than through the formatted-output machinery. The
+// dates come from the one date writer (core/calendar_time.h).
 class ShortText {
   public:
     // The decimal digits of `value`, at least `minDigits` of them (leading zeros); `groups`
@@ -42,36 +43,14 @@ class ShortText {
     int length_ = 0;
 };
 
-bool toLocalTime(std::uint32_t seconds, std::tm& local) {
-    const auto time = static_cast<std::time_t>(static_cast<std::int64_t>(seconds));
-#ifdef _WIN32
-    return localtime_s(&local, &time) == 0;
-#else
-    return localtime_r(&time, &local) != nullptr;
-#endif
-}
-
-std::uint32_t field(int value) {
-    return static_cast<std::uint32_t>(value);
-}
-
 } // namespace
 
 SecureBuffer formatDateTime(std::uint32_t seconds) {
-    std::tm local{};
-    if (!toLocalTime(seconds, local))
+    CalendarTime local;
+    if (!localCalendarTime(seconds, local))
         return ShortText().finish();
-    return ShortText()
-        .number(field(local.tm_year + 1900))
-        .literal("-")
-        .number(field(local.tm_mon + 1), 2)
-        .literal("-")
-        .number(field(local.tm_mday), 2)
-        .literal(" ")
-        .number(field(local.tm_hour), 2)
-        .literal(":")
-        .number(field(local.tm_min), 2)
-        .finish();
+    const DateText text = isoMinuteText(local);
+    return SecureBuffer::ofBytes(text.c_str(), static_cast<std::uint32_t>(text.size() + 1));
 }
 
 SecureBuffer formatSize(std::uint64_t bytes) {

@@ -1,6 +1,6 @@
 #include "status/history_table.h"
 
-#include "core/iso_time.h"
+#include "core/calendar_time.h"
 #include "status/account_state.h"
 
 namespace kpv {
@@ -53,11 +53,13 @@ std::string historyCsv(const AccountHistory::Records& records, const AccountRule
     csv += "\r\n";
     for (std::size_t i = 0; i < records.size(); ++i) {
         const HistoryRecord& record = records[i];
-        csv += isoUtcText(record.timeSeen) + ',' + isoUtcText(record.lastCopyTime) + ',' +
-               std::to_string(record.fileCount) + ',' + std::to_string(record.totalSize) + ',' +
-               std::to_string(record.excludedCount) + ',' + std::to_string(record.copiesMade) +
-               ',' + std::to_string(record.storedCopies) + ',' + std::to_string(record.diskSpace) +
-               ',';
+        csv += isoUtcText(record.timeSeen).view();
+        csv += ',';
+        csv += isoUtcText(record.lastCopyTime).view();
+        csv += ',' + std::to_string(record.fileCount) + ',' + std::to_string(record.totalSize) +
+               ',' + std::to_string(record.excludedCount) + ',' +
+               std::to_string(record.copiesMade) + ',' + std::to_string(record.storedCopies) + ',' +
+               std::to_string(record.diskSpace) + ',';
         bool first = true;
         for (const AnomalyRule rule : ANOMALY_RULES) {
             if ((raised[i] & rule) == 0)

@@ -1,6 +1,5 @@
 // kopiavakt-check's logic without a server: the client's outdated rule at its boundaries, the
 // escaping of each format, names and times, and the command line.
-#include "check/ansi_text.h"
 #include "check/check_options.h"
 #include "check/check_report.h"
 #include "check/output_formats.h"
@@ -61,17 +60,6 @@ TEST_CASE("an account is judged by the client's rule: strictly older than the pe
     judgeReport(report);
     CHECK(report.state == CheckState::Unknown);
     CHECK(report.accounts.empty());
-}
-
-TEST_CASE("names become UTF-8 and times ISO 8601 in UTC") {
-    // a, en dash, euro sign, one undefined byte, then Swedish letters, and nothing after the 0.
-    const std::uint8_t name[] = {'a', 0x96, 0x80, 0x81, 0xE5, 0xE4, 0xF6, 0xC5, 0, 'x'};
-    CHECK(text(ansiToUtf8(SecureBuffer::ofBytes(name, sizeof name))) ==
-          "a\u2013\u20AC\uFFFD\u00E5\u00E4\u00F6\u00C5");
-    CHECK(text(isoUtcTime(0)) == "1970-01-01T00:00:00Z");
-    CHECK(text(isoUtcTime(1700000000)) == "2023-11-14T22:13:20Z");
-    CHECK(text(isoUtcTime(951825600)) == "2000-02-29T12:00:00Z");
-    CHECK(text(isoUtcTime(0xFFFFFFFF)) == "2106-02-07T06:28:15Z");
 }
 
 TEST_CASE("each format escapes what its reader would misread") {

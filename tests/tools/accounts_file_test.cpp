@@ -1,5 +1,4 @@
 #include "tests/tools/tool_test_support.h"
-#include "tools/common/cp1252.h"
 #include "tools/common/hex.h"
 #include "tools/common/wiping_heap.h"
 #include "tools/server/accounts_file.h"
@@ -128,29 +127,6 @@ TEST_CASE("a missing accounts file is an error, not an empty list") {
     std::string error;
     CHECK_FALSE(loadAccountsFile("/nonexistent/accounts.json", NOW, accounts, error));
     CHECK(contains(error, "cannot be read"));
-}
-
-TEST_CASE("UTF-8 to Windows-1252") {
-    SecureBuffer out;
-    REQUIRE(utf8ToCp1252("Kontoret åäö ÅÄÖ", out));
-    CHECK(bytesOf(out) == hexBytes("4b6f6e746f726574 20 e5e4f6 20 c5c4d6"));
-    out.release();
-    // The letters Windows-1252 keeps in 0x80-0x9F: euro sign, en dash, S with caron.
-    REQUIRE(utf8ToCp1252("€–Š", out));
-    CHECK(bytesOf(out) == hexBytes("80 96 8a"));
-    out.release();
-    REQUIRE(utf8ToCp1252("", out));
-    CHECK(out.empty());
-
-    out.append("x", 1);
-    CHECK_FALSE(utf8ToCp1252("\xC3", out)); // cut short
-    CHECK(out.empty());
-    CHECK_FALSE(utf8ToCp1252("\xC0\xA5", out));     // overlong
-    CHECK_FALSE(utf8ToCp1252("\xED\xA0\x80", out)); // surrogate
-    CHECK_FALSE(utf8ToCp1252("\x80", out));         // stray continuation byte
-    CHECK_FALSE(utf8ToCp1252("\xC2\x81", out));     // U+0081, unused in Windows-1252
-    CHECK_FALSE(utf8ToCp1252("Ω", out));            // not in Windows-1252
-    CHECK_FALSE(utf8ToCp1252("\xF0\x9F\x98\x80", out));
 }
 
 TEST_CASE("hexadecimal key material") {

@@ -1,6 +1,6 @@
 #include "tools/keytool/accounts_edit.h"
 
-#include "tools/common/cp1252.h"
+#include "core/ansi_text.h"
 #include "tools/common/hex.h"
 #include "tools/common/secure_file.h"
 #include "tools/server/accounts_file.h"
@@ -115,7 +115,7 @@ bool userListFromAccountsFile(const std::string& path, std::vector<UserListEntry
         decodeHex(std::string_view(hex.data(), hex.size()), entry.secret);
         if (account.contains("name")) {
             const auto& name = account.at("name").get_ref<const WipingString&>();
-            if (!utf8ToCp1252(std::string_view(name.data(), name.size()), entry.name) ||
+            if (!utf8ToAnsi(std::string_view(name.data(), name.size()), entry.name) ||
                 !isStorableName(entry.name)) {
                 error = "account " + std::to_string(entry.id) +
                         ": name is not a storable Windows-1252 text";

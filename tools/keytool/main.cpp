@@ -1,6 +1,6 @@
 // kpv-keytool: makes the key files with which the client is tried out, and keeps the reference
 // server's accounts file in step with them.
-#include "tools/common/cp1252.h"
+#include "core/ansi_text.h"
 #include "tools/common/hex.h"
 #include "tools/common/os_random.h"
 #include "tools/common/secure_file.h"
@@ -255,7 +255,7 @@ bool parseAccountArgument(std::string_view text, UserListEntry& entry, std::stri
         error = "--account " + std::to_string(id) + ": key material is not hexadecimal";
         return false;
     }
-    if (!utf8ToCp1252(text.substr(second + 1), entry.name) || !isStorableName(entry.name)) {
+    if (!utf8ToAnsi(text.substr(second + 1), entry.name) || !isStorableName(entry.name)) {
         error = "--account " + std::to_string(id) +
                 ": name is not a storable Windows-1252 text (at most 1023 bytes, no control "
                 "characters)";

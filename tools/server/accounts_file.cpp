@@ -1,6 +1,6 @@
 #include "tools/server/accounts_file.h"
 
-#include "tools/common/cp1252.h"
+#include "core/ansi_text.h"
 #include "tools/common/hex.h"
 #include "tools/common/secure_file.h"
 #include "tools/common/wiping_json.h"
@@ -85,7 +85,7 @@ AccountStatus readStatus(const WipingJson& json, std::uint64_t now, const std::s
         for (const WipingJson& entry : *it) {
             const WipingString& utf8 = stringValue(entry, where + ".excludedFiles[]");
             SecureBuffer name;
-            if (!utf8ToCp1252(std::string_view(utf8.data(), utf8.size()), name))
+            if (!utf8ToAnsi(std::string_view(utf8.data(), utf8.size()), name))
                 fail(where, "excluded file name is not Windows-1252 text");
             status.excludedNames.push_back(std::move(name));
         }

@@ -1,5 +1,6 @@
 #include "tools/server/server.h"
 
+#include "core/calendar_time.h"
 #include "core/secure_buffer.h"
 #include "tools/server/accounts_file.h"
 #include "tools/server/request_frame.h"
@@ -292,13 +293,12 @@ void StatusServer::reapWorkers(bool all) {
 void StatusServer::logLine(const std::string& text) {
     if (!config_.log)
         return;
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    char stamp[32] = {};
-    if (::localtime_r(&now, &local) != nullptr)
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    CalendarTime local;
+    DateText stamp;
+    if (localCalendarTime(static_cast<std::uint32_t>(std::time(nullptr)), local))
+        stamp = isoSecondText(local);
     const std::lock_guard<std::mutex> lock(logMutex_);
-    std::cerr << stamp << ' ' << text << std::endl;
+    std::cerr << stamp.c_str() << ' ' << text << std::endl;
 }
 
 void StatusServer::serve(UniqueFd socket, const std::string& peer) {
