@@ -2,14 +2,9 @@
 
 #include "app/settings.h"
 #include "app/win32/resource_ids.h"
-#include "app/win32/text_win32.h"
 #include "app/win32/unique_handle_win32.h"
 #include "core/clock.h"
 #include "status/account_rules.h"
-
-#include <shellapi.h>
-
-#include <cwchar>
 
 namespace kpv {
 
@@ -82,6 +77,7 @@ bool AttentionDisplay::rowStatusOf(std::uint32_t accountId, RowStatus& status) c
 void AttentionDisplay::attach(HINSTANCE instance, HWND mainWindow) noexcept {
     instance_ = instance;
     window_ = mainWindow;
+    tray_.attach(mainWindow);
 }
 
 void AttentionDisplay::clearRows() {
@@ -144,43 +140,17 @@ void AttentionDisplay::showBalloon(const std::string& utf8Title, const std::stri
         balloonTitle_.clear();
 }
 
-// The wide record again: the balloon's texts are Swedish.
-bool AttentionDisplay::putBalloon() const {
-    if (window_ == nullptr)
-        return false;
-    NOTIFYICONDATAW record{};
-    record.cbSize = sizeof record;
-    record.hWnd = window_;
-    record.uID = 0;
-    record.uFlags = NIF_INFO;
-    record.dwInfoFlags = NIIF_WARNING | NIIF_RESPECT_QUIET_TIME;
-    const std::wstring title = widenUtf8(balloonTitle_.c_str());
-    const std::wstring text = widenUtf8(balloonText_.c_str());
-    constexpr std::size_t TITLE_ROOM = sizeof record.szInfoTitle / sizeof record.szInfoTitle[0] - 1;
-    constexpr std::size_t TEXT_ROOM = sizeof record.szInfo / sizeof record.szInfo[0] - 1;
-    std::wcsncpy(record.szInfoTitle, title.c_str(), TITLE_ROOM);
-    std::wcsncpy(record.szInfo, text.c_str(), TEXT_ROOM);
-    return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+bool AttentionDisplay::putBalloon() {
+    return tray_.showBalloon(balloonTitle_, balloonText_);
 }
 
-// Changes only the icon and the tip of the icon that was added with the ANSI record: the wide
-// record spells "…", "ä" and "ö" whatever the ANSI code page.
-void AttentionDisplay::setTray(int iconId, const std::string& utf8Tip) const {
+void AttentionDisplay::setTray(int iconId, const std::string& utf8Tip) {
     if (window_ == nullptr)
         return;
     UniqueIcon icon(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
                                                   GetSystemMetrics(SM_CXSMICON),
                                                   GetSystemMetrics(SM_CYSMICON), 0)));
-    NOTIFYICONDATAW record{};
-    record.cbSize = sizeof record;
-    record.hWnd = window_;
-    record.uID = 0;
-    record.uFlags = NIF_TIP | (icon ? NIF_ICON : 0);
-    record.hIcon = icon.get();
-    const std::wstring tip = widenUtf8(utf8Tip.c_str());
-    constexpr std::size_t TIP_ROOM = sizeof record.szTip / sizeof record.szTip[0] - 1;
-    std::wcsncpy(record.szTip, tip.c_str(), TIP_ROOM);
-    Shell_NotifyIconW(NIM_MODIFY, &record); // no icon yet (or none possible): nothing to change
+    (void)tray_.change(icon.get(), utf8Tip); // no icon yet (or none possible): nothing to change
 }
 
 LRESULT AttentionDisplay::customDraw(NMLVCUSTOMDRAW& draw) const {

@@ -2,6 +2,7 @@
 // Shows what needs attention: the colours of marked rows in the account list (custom draw of
 // control 1002), the tray icon's state and tooltip, and that an update is under way.
 #include "app/attention.h"
+#include "app/win32/notify_icon_win32.h"
 
 #include <windows.h>
 
@@ -43,6 +44,8 @@ class AttentionDisplay {
     // The tooltip's second line without the note on alerts: an alert's summary.
     std::string summary() const { return board_.summaryLine(); }
     const AttentionBoard& board() const noexcept { return board_; }
+    // The icon in the notification area, which the main window adds and removes.
+    NotifyIcon& trayIcon() noexcept { return tray_; }
     // A notification-area balloon (kept by Windows 10 and 11 in the notification centre).
     // One that cannot be shown yet, before the icon is in the notification area, is shown as
     // soon as showOnTray puts it there.
@@ -60,10 +63,11 @@ class AttentionDisplay {
     bool rowStatusOf(std::uint32_t accountId, RowStatus& status) const;
 
   private:
-    void setTray(int iconId, const std::string& utf8Tip) const;
-    bool putBalloon() const;
+    void setTray(int iconId, const std::string& utf8Tip);
+    bool putBalloon();
 
     AttentionBoard board_;
+    NotifyIcon tray_;
     struct RunningUpdate {
         bool manual;
         HCURSOR cursorBefore; // the cursor the wait cursor replaced, if any

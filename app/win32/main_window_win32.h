@@ -6,8 +6,6 @@
 #include "app/win32/unique_handle_win32.h"
 #include "app/win32/win32_user_interface.h"
 
-#include <shellapi.h>
-
 #include <cstdint>
 
 namespace kpv {
@@ -62,7 +60,6 @@ class MainWindow {
     UniqueMenu listMenu_;
     UniqueMenu trayMenu_;
     UniqueIcon smallIcon_; // the window's small icon; the large one is shared and not owned
-    NOTIFYICONDATAA trayRecord_{};
 };
 
 } // namespace kpv

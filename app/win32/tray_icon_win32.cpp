@@ -3,43 +3,24 @@
 #include "app/win32/resource_ids.h"
 
 #include <commctrl.h>
-
-#include <cstring>
+#include <shellapi.h>
 
 namespace kpv {
 
-namespace {
-
-constexpr UINT TRAY_FLAGS = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-static_assert(TRAY_FLAGS == 7);
-
-} // namespace
-
 void MainWindow::installTrayIcon() {
-    trayRecord_ = NOTIFYICONDATAA{};
-    trayRecord_.cbSize = sizeof trayRecord_;
-    trayRecord_.hWnd = window_;
-    trayRecord_.uID = 0;
-    trayRecord_.uFlags = TRAY_FLAGS;
-    trayRecord_.uCallbackMessage = KPV_TRAY_CALLBACK;
     // The notification area keeps its own copy of the icon, so this one is ours to destroy.
     UniqueIcon icon(static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_KOPIAVAKT),
                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                   GetSystemMetrics(SM_CYSMICON), 0)));
-    trayRecord_.hIcon = icon.get();
-    std::strcpy(trayRecord_.szTip, "Kopiavakt");
-    // "TaskbarCreated" also arrives when the icon survived (a display change, for one); then
-    // adding fails while the icon is there, and refreshing it is all that is needed.
-    if (!Shell_NotifyIconA(NIM_ADD, &trayRecord_) && !Shell_NotifyIconA(NIM_MODIFY, &trayRecord_))
+    if (!ui_.attention().trayIcon().add(icon.get(), KPV_TRAY_CALLBACK, trayTooltip({})))
         ui_.showMessage("Kunde inte visa en NofifyIcon", MessageKind::Error);
     else
         ui_.attention().showOnTray(); // the state of the last update, also after a new taskbar
-    trayRecord_.hIcon = nullptr;
     trayMenu_.reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_TRAY_MENU)));
 }
 
 void MainWindow::removeTrayIcon() noexcept {
-    Shell_NotifyIconA(NIM_DELETE, &trayRecord_);
+    ui_.attention().trayIcon().remove();
 }
 
 void MainWindow::onTrayMessage(UINT mouseMessage) {
