@@ -207,7 +207,7 @@ std::string mailDate(std::int64_t seconds) {
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const CalendarTime time =
         utcCalendarTime(seconds < 0 ? 0 : static_cast<std::uint32_t>(seconds));
-    DateText text; // Tue, 08 Dec 2026 01:44:32 +0000
+    ShortText text; // Tue, 08 Dec 2026 01:44:32 +0000
     text.literal(DAYS[time.weekday]).literal(", ").number(time.day, 2).literal(" ");
     text.literal(MONTHS[time.month - 1]).literal(" ").number(time.year, 4).literal(" ");
     text.number(time.hour, 2).literal(":").number(time.minute, 2).literal(":");

@@ -4,6 +4,18 @@
 
 namespace kpv {
 
+namespace {
+
+ShortText isoMinute(const CalendarTime& time, std::string_view between) {
+    ShortText text;
+    text.number(time.year, 4).literal("-").number(time.month, 2).literal("-");
+    text.number(time.day, 2).literal(between).number(time.hour, 2).literal(":");
+    text.number(time.minute, 2);
+    return text;
+}
+
+} // namespace
+
 CalendarTime utcCalendarTime(std::uint32_t secondsSince1970) {
     // Days to a civil date (H. Hinnant's days_from_civil, inverted), with eras of 400 years
     // counted from 0000-03-01 so that the leap day ends a year.
@@ -47,54 +59,19 @@ bool localCalendarTime(std::uint32_t secondsSince1970, CalendarTime& local) {
     return true;
 }
 
-// The digits by hand rather than through the formatted-output machinery: fast, and on the
-// stack. A value wider than `digits` keeps all its digits.
-DateText& DateText::number(std::uint32_t value, int digits) {
-    char reversed[10];
-    int count = 0;
-    do {
-        reversed[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count < digits && count < 10)
-        reversed[count++] = '0';
-    while (count > 0 && length_ + 1 < sizeof text_)
-        text_[length_++] = reversed[--count];
-    return *this;
-}
-
-DateText& DateText::literal(std::string_view text) {
-    for (const char c : text)
-        if (length_ + 1 < sizeof text_)
-            text_[length_++] = c;
-    return *this;
-}
-
-namespace {
-
-DateText isoMinute(const CalendarTime& time, std::string_view between) {
-    DateText text;
-    text.number(time.year, 4).literal("-").number(time.month, 2).literal("-");
-    text.number(time.day, 2).literal(between).number(time.hour, 2).literal(":");
-    text.number(time.minute, 2);
-    return text;
-}
-
-} // namespace
-
-DateText isoUtcText(std::uint32_t secondsSince1970) {
+ShortText isoUtcText(std::uint32_t secondsSince1970) {
     const CalendarTime time = utcCalendarTime(secondsSince1970);
-    DateText text = isoMinute(time, "T");
+    ShortText text = isoMinute(time, "T");
     text.literal(":").number(time.second, 2).literal("Z");
     return text;
 }
 
-DateText isoMinuteText(const CalendarTime& time) {
+ShortText isoMinuteText(const CalendarTime& time) {
     return isoMinute(time, " ");
 }
 
-DateText isoSecondText(const CalendarTime& time) {
-    DateText text = isoMinute(time, " ");
+ShortText isoSecondText(const CalendarTime& time) {
+    ShortText text = isoMinute(time, " ");
     text.literal(":").number(time.second, 2);
     return text;
 }

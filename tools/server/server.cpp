@@ -294,7 +294,7 @@ void StatusServer::logLine(const std::string& text) {
     if (!config_.log)
         return;
     CalendarTime local;
-    DateText stamp;
+    ShortText stamp;
     if (localCalendarTime(static_cast<std::uint32_t>(std::time(nullptr)), local))
         stamp = isoSecondText(local);
     const std::lock_guard<std::mutex> lock(logMutex_);
