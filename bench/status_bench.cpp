@@ -8,11 +8,11 @@
 // (reply_no_hw_N), and reply_N peak_kb=...:
 // the most secure-heap memory the handler held at once.
 #include "bench/child_run.h"
-#include "core/secure_memory.h"
 #include "crypto/crypto_paths.h"
 #include "net/frame.h"
 #include "status/management_act.h"
 #include "tests/crypto/openssl_reference.h"
+#include "tests/support/secure_heap_watch.h"
 
 #include <benchmark/benchmark.h>
 
@@ -199,10 +199,10 @@ BENCHMARK(openssl)->Arg(1000)->Arg(65535)->Unit(benchmark::kMillisecond);
 std::size_t peakKilobytes(std::uint32_t accounts) {
     const Workload& w = workload(accounts);
     DiscardingUi ui;
-    kpv::resetSecureHeapPeak();
-    const std::size_t before = kpv::secureHeapUsage().liveBytes;
+    kpv::test::resetSecureHeapPeak();
+    const std::size_t before = kpv::test::secureHeapUsage().liveBytes;
     (void)handleOnce(w, ui);
-    return (kpv::secureHeapUsage().peakBytes - before) / 1024;
+    return (kpv::test::secureHeapUsage().peakBytes - before) / 1024;
 }
 
 class Summary final : public benchmark::ConsoleReporter {

@@ -12,7 +12,8 @@ target_include_directories(kpv_doctest SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/thir
 function(kpv_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DRIVER" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/test_main.cpp)
-  target_link_libraries(${name} PRIVATE kpv_options kpv_doctest kpv_test_support ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE kpv_options kpv_doctest kpv_test_support kpv_secure_heap_watch
+                                        ${ARG_LIBS})
   if(ARG_DRIVER)
     add_test(NAME ${name}
              COMMAND ${ARG_DRIVER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)

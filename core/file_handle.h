@@ -2,8 +2,11 @@
 // The platform's own file handles, unbuffered: bytes go straight between the caller's memory
 // and the system, so no library stream buffer (which would be freed without wiping) ever
 // holds a copy of a file that carries key material.
+#include "core/native_handle.h"
+
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kpv {
@@ -16,15 +19,12 @@ class FileHandle {
   public:
     FileHandle() noexcept = default;
     FileHandle(FileHandle&& other) noexcept
-        : native_(other.native_), flushOnClose_(other.flushOnClose_) {
-        other.native_ = CLOSED;
-    }
+        : native_(std::move(other.native_)), flushOnClose_(other.flushOnClose_) {}
     FileHandle& operator=(FileHandle&& other) noexcept {
         if (this != &other) {
             (void)close();
-            native_ = other.native_;
+            native_ = std::move(other.native_);
             flushOnClose_ = other.flushOnClose_;
-            other.native_ = CLOSED;
         }
         return *this;
     }
@@ -40,7 +40,7 @@ class FileHandle {
     // place counts as existing and is never followed. On POSIX only the owner may read it.
     static FileHandle createNew(const char* name, CreateResult& result) noexcept;
 
-    bool isOpen() const noexcept { return native_ != CLOSED; }
+    bool isOpen() const noexcept { return native_.valid(); }
     // Up to n bytes into `into`; fewer only at the end of the file or on a read error.
     std::uint32_t read(void* into, std::uint32_t n) noexcept;
     // All n bytes, or false.
@@ -50,8 +50,7 @@ class FileHandle {
     bool close() noexcept;
 
   private:
-    static constexpr std::intptr_t CLOSED = -1; // also INVALID_HANDLE_VALUE on Windows
-    std::intptr_t native_ = CLOSED;             // a descriptor or a HANDLE
+    UniqueNativeHandle native_;
     bool flushOnClose_ = false;
 };
 

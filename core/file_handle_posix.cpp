@@ -11,10 +11,6 @@
 namespace kpv {
 namespace {
 
-int descriptor(std::intptr_t native) {
-    return static_cast<int>(native);
-}
-
 // The folder that holds `name`, for syncing its entries after a rename.
 std::string folderOf(const char* name) {
     const std::string path(name);
@@ -26,11 +22,13 @@ std::string folderOf(const char* name) {
 
 } // namespace
 
+bool NativeHandleTraits::close(Handle handle) noexcept {
+    return ::close(handle) == 0;
+}
+
 FileHandle FileHandle::openForReading(const char* name) noexcept {
     FileHandle file;
-    const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
-    if (fd >= 0)
-        file.native_ = fd;
+    file.native_.reset(::open(name, O_RDONLY | O_CLOEXEC));
     return file;
 }
 
@@ -41,7 +39,7 @@ FileHandle FileHandle::createNew(const char* name, CreateResult& result) noexcep
         result = errno == EEXIST ? CreateResult::Exists : CreateResult::Failed;
         return file;
     }
-    file.native_ = fd;
+    file.native_.reset(fd);
     file.flushOnClose_ = true;
     result = CreateResult::Created;
     return file;
@@ -51,7 +49,7 @@ std::uint32_t FileHandle::read(void* into, std::uint32_t n) noexcept {
     auto* at = static_cast<unsigned char*>(into);
     std::uint32_t done = 0;
     while (isOpen() && done < n) {
-        const ssize_t got = ::read(descriptor(native_), at + done, n - done);
+        const ssize_t got = ::read(native_.get(), at + done, n - done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
@@ -65,7 +63,7 @@ bool FileHandle::write(const void* from, std::uint32_t n) noexcept {
     const auto* at = static_cast<const unsigned char*>(from);
     std::uint32_t done = 0;
     while (isOpen() && done < n) {
-        const ssize_t put = ::write(descriptor(native_), at + done, n - done);
+        const ssize_t put = ::write(native_.get(), at + done, n - done);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
@@ -78,9 +76,8 @@ bool FileHandle::write(const void* from, std::uint32_t n) noexcept {
 bool FileHandle::close() noexcept {
     if (!isOpen())
         return true;
-    const bool synced = !flushOnClose_ || ::fsync(descriptor(native_)) == 0;
-    const bool closed = ::close(descriptor(native_)) == 0;
-    native_ = CLOSED;
+    const bool synced = !flushOnClose_ || ::fsync(native_.get()) == 0;
+    const bool closed = native_.close();
     return synced && closed;
 }
 

@@ -10,10 +10,6 @@ namespace {
 constexpr DWORD REPLACE_RETRY_MILLISECONDS = 50;
 constexpr unsigned REPLACE_ATTEMPTS = 40; // about 2 s in all
 
-HANDLE handleOf(std::intptr_t native) {
-    return reinterpret_cast<HANDLE>(native);
-}
-
 // Errors of a target that someone holds open for now (a reader without FILE_SHARE_DELETE, a
 // virus scanner, an indexer): worth a short wait.
 bool isTransient(DWORD error) {
@@ -69,13 +65,16 @@ DWORD replaceOnce(const char* source, const char* target) {
 
 } // namespace
 
+bool NativeHandleTraits::close(Handle handle) noexcept {
+    return CloseHandle(handle) != 0;
+}
+
 FileHandle FileHandle::openForReading(const char* name) noexcept {
     FileHandle file;
     // Others may read, and replace or remove the file: a reader never makes a save fail.
     const HANDLE handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE)
-        file.native_ = reinterpret_cast<std::intptr_t>(handle);
+    file.native_.reset(handle);
     return file;
 }
 
@@ -89,7 +88,7 @@ FileHandle FileHandle::createNew(const char* name, CreateResult& result) noexcep
                                                                              : CreateResult::Failed;
         return file;
     }
-    file.native_ = reinterpret_cast<std::intptr_t>(handle);
+    file.native_.reset(handle);
     file.flushOnClose_ = true;
     result = CreateResult::Created;
     return file;
@@ -100,7 +99,7 @@ std::uint32_t FileHandle::read(void* into, std::uint32_t n) noexcept {
     std::uint32_t done = 0;
     while (isOpen() && done < n) {
         DWORD got = 0;
-        if (!ReadFile(handleOf(native_), at + done, n - done, &got, nullptr) || got == 0)
+        if (!ReadFile(native_.get(), at + done, n - done, &got, nullptr) || got == 0)
             break;
         done += got;
     }
@@ -112,7 +111,7 @@ bool FileHandle::write(const void* from, std::uint32_t n) noexcept {
     std::uint32_t done = 0;
     while (isOpen() && done < n) {
         DWORD put = 0;
-        if (!WriteFile(handleOf(native_), at + done, n - done, &put, nullptr) || put == 0)
+        if (!WriteFile(native_.get(), at + done, n - done, &put, nullptr) || put == 0)
             return false;
         done += put;
     }
@@ -122,9 +121,8 @@ bool FileHandle::write(const void* from, std::uint32_t n) noexcept {
 bool FileHandle::close() noexcept {
     if (!isOpen())
         return true;
-    const bool flushed = !flushOnClose_ || FlushFileBuffers(handleOf(native_)) != 0;
-    const bool closed = CloseHandle(handleOf(native_)) != 0;
-    native_ = CLOSED;
+    const bool flushed = !flushOnClose_ || FlushFileBuffers(native_.get()) != 0;
+    const bool closed = native_.close();
     return flushed && closed;
 }
 

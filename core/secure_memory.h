@@ -14,21 +14,4 @@ void* secureMalloc(std::size_t n) noexcept;
 // Wipes all n bytes of a block from secureMalloc, then gives it back. Null is ignored.
 void secureFree(void* p, std::size_t n) noexcept;
 
-// Test seam: sees every block after its wipe and before it returns to the heap.
-using ReleaseObserver = void (*)(const unsigned char* block, std::size_t size);
-void setReleaseObserver(ReleaseObserver observer) noexcept;
-
-// Bytes held in secure storage now, and the most held at once since the last reset. For
-// measuring memory in benchmarks; buffers count their whole block, spare capacity included.
-struct SecureHeapUsage {
-    std::size_t liveBytes;
-    std::size_t peakBytes;
-};
-SecureHeapUsage secureHeapUsage() noexcept;
-void resetSecureHeapPeak() noexcept;
-
-// Test seam: after `after` more calls that succeed, the next `count` calls of secureMalloc
-// fail as if the heap were exhausted.
-void failNextAllocations(unsigned count, unsigned after = 0) noexcept;
-
 } // namespace kpv

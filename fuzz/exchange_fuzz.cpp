@@ -5,12 +5,12 @@
 // must never hold more than MAX_REPLY_SIZE bytes, never stay silent past its idle limit, hand
 // the action only whole frames, and end with the socket closed, nothing received kept, the
 // action destroyed and every released block wiped.
-#include "core/secure_memory.h"
 #include "net/exchange_timing.h"
 #include "net/frame.h"
 #include "net/server_connection.h"
 #include "net/socket_layer.h"
 #include "tests/net/scripted_network.h"
+#include "tests/support/secure_heap_watch.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -172,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t acting = input.next();
     const std::uint32_t sendCap = (sending & 0x0F) == 0 ? 0xFFFFFFFFu : sending & 0x0Fu;
 
-    setReleaseObserver(checkWiped);
+    test::watchReleases(checkWiped);
     {
         test::ScriptedNetwork network;
         network.sendLimit = sendCap;
@@ -209,6 +209,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(network.longestSilence <= MAX_SILENCE);
         require(connection.incoming().contents.empty() && connection.outgoing().contents.empty());
     }
-    setReleaseObserver(nullptr);
+    test::watchReleases(nullptr);
     return 0;
 }

@@ -4,8 +4,8 @@
 #include "app/win32/procedure_guard_win32.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/text_win32.h"
-#include "app/win32/unique_handle_win32.h"
 #include "app/win32/window_placement_win32.h"
+#include "core/native_handle.h"
 #include "status/account_state.h"
 #include "status/column_text.h"
 #include "status/history_file.h"
@@ -112,8 +112,8 @@ void fillTable(HWND dialog, const HistoryRequest& request) {
 
 // Writes the CSV whole; false when the file could not be made or written.
 bool writeCsv(const wchar_t* path, const std::string& csv) {
-    UniqueFile file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueNativeHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     DWORD written = 0;

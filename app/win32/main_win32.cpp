@@ -40,7 +40,7 @@ ServerAddress serverAddress(const std::string& policyHost) {
 int runClient(HINSTANCE instance) {
     enterWorkingFolder();
 
-    UniqueFile lock;
+    UniqueNativeHandle lock;
     if (!claimSingleInstance(lock))
         return 1;
     // A save cut short by a crash leaves its temporary, key material and all; no other

@@ -41,7 +41,7 @@ void enterWorkingFolder() {
         failStartup("Kunde inte välja aktuell mapp för programmet!", path);
 }
 
-bool claimSingleInstance(UniqueFile& lock) {
+bool claimSingleInstance(UniqueNativeHandle& lock) {
     lock.reset(CreateFileA("file_mutex", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (lock.valid())

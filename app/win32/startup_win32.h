@@ -1,7 +1,7 @@
 #pragma once
 // The two steps of start-up that come before any window: the working folder and the
 // single-instance lock.
-#include "app/win32/unique_handle_win32.h"
+#include "core/native_handle.h"
 
 namespace kpv {
 
@@ -15,6 +15,6 @@ void enterWorkingFolder();
 // cannot be created at all): the first instance's window, found through wnd.bin, is then
 // shown and brought to the front, or "Fel: Kunde inte läsa global fönster-fil." is shown when
 // wnd.bin cannot be read.
-bool claimSingleInstance(UniqueFile& lock);
+bool claimSingleInstance(UniqueNativeHandle& lock);
 
 } // namespace kpv

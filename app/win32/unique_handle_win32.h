@@ -1,50 +1,17 @@
 #pragma once
-// One move-only owner per kind of Win32 handle, so that a handle is released exactly once.
+// Owners of the user-interface handles (core/unique_handle.h); kernel handles, files among
+// them, have theirs in core/native_handle.h.
+#include "core/unique_handle.h"
+
 #include <windows.h>
 
-#include <utility>
-
 namespace kpv {
-
-// Traits name the handle type, its empty value and the call that releases it.
-template <typename Traits>
-class UniqueHandle {
-  public:
-    using Handle = typename Traits::Handle;
-
-    UniqueHandle() noexcept = default;
-    explicit UniqueHandle(Handle handle) noexcept : handle_(handle) {}
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other)
-            reset(other.release());
-        return *this;
-    }
-    ~UniqueHandle() { reset(); }
-
-    Handle get() const noexcept { return handle_; }
-    bool valid() const noexcept { return handle_ != Traits::empty(); }
-    explicit operator bool() const noexcept { return valid(); }
-
-    // Gives up ownership without releasing.
-    Handle release() noexcept { return std::exchange(handle_, Traits::empty()); }
-    // Releases what is held, then holds `handle`.
-    void reset(Handle handle = Traits::empty()) noexcept {
-        Handle old = std::exchange(handle_, handle);
-        if (old != Traits::empty())
-            Traits::close(old);
-    }
-
-  private:
-    Handle handle_ = Traits::empty();
-};
 
 struct MenuTraits {
     using Handle = HMENU;
     static Handle empty() noexcept { return nullptr; }
-    static void close(Handle handle) noexcept { DestroyMenu(handle); }
+    static bool isValid(Handle handle) noexcept { return handle != nullptr; }
+    static bool close(Handle handle) noexcept { return DestroyMenu(handle) != 0; }
 };
 
 // Only for icons the program created itself (LoadImage without LR_SHARED); shared icons from
@@ -52,18 +19,11 @@ struct MenuTraits {
 struct IconTraits {
     using Handle = HICON;
     static Handle empty() noexcept { return nullptr; }
-    static void close(Handle handle) noexcept { DestroyIcon(handle); }
-};
-
-// Files from CreateFile, whose failure value is INVALID_HANDLE_VALUE rather than null.
-struct FileTraits {
-    using Handle = HANDLE;
-    static Handle empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(Handle handle) noexcept { CloseHandle(handle); }
+    static bool isValid(Handle handle) noexcept { return handle != nullptr; }
+    static bool close(Handle handle) noexcept { return DestroyIcon(handle) != 0; }
 };
 
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
-using UniqueFile = UniqueHandle<FileTraits>;
 
 } // namespace kpv

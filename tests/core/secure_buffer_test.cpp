@@ -1,7 +1,7 @@
 #include "core/data_file.h"
 #include "core/secure_buffer.h"
-#include "core/secure_memory.h"
 #include "tests/support/release_probe.h"
+#include "tests/support/secure_heap_watch.h"
 #include "tests/support/temp_folder.h"
 
 #include <doctest/doctest.h>
@@ -44,7 +44,7 @@ struct HookInstalled {
     HookInstalled() { kpv::setBufferErrorHook(&hook); }
     ~HookInstalled() {
         kpv::setBufferErrorHook(nullptr);
-        kpv::failNextAllocations(0);
+        kpv::test::failNextAllocations(0);
     }
 };
 
@@ -170,9 +170,9 @@ TEST_CASE("failures without a hook throw the integer 0") {
     } catch (int value) {
         CHECK(value == 0);
     }
-    kpv::failNextAllocations(6);
+    kpv::test::failNextAllocations(6);
     CHECK_THROWS_AS(SecureBuffer::zeros(8), int);
-    kpv::failNextAllocations(0);
+    kpv::test::failNextAllocations(0);
 }
 
 TEST_CASE("the error hook sees overflows, index errors and allocation retries") {
@@ -192,13 +192,13 @@ TEST_CASE("the error hook sees overflows, index errors and allocation retries") 
     CHECK(installed.hook.calls == std::vector<std::string>{"index 3 3"});
 
     installed.hook.calls.clear();
-    kpv::failNextAllocations(3);
+    kpv::test::failNextAllocations(3);
     SecureBuffer fresh = SecureBuffer::zeros(5);
     CHECK(fresh.length() == 5);
     CHECK(installed.hook.calls == std::vector<std::string>{"retry 5 0", "retry 5 1", "retry 5 2"});
 
     installed.hook.calls.clear();
-    kpv::failNextAllocations(6);
+    kpv::test::failNextAllocations(6);
     CHECK_THROWS_AS(SecureBuffer::zeros(5), int);
     CHECK(installed.hook.calls == std::vector<std::string>{"retry 5 0", "retry 5 1", "retry 5 2",
                                                            "retry 5 3", "retry 5 4", "failed 5 2"});
@@ -208,14 +208,14 @@ TEST_CASE("a growth the hook absorbs is never written into") {
     HookInstalled installed;
     // The doubled block and then the exact one are refused.
     SecureBuffer text = bytes({'A', 'B'});
-    kpv::failNextAllocations(2);
+    kpv::test::failNextAllocations(2);
     text.makePrintable();
     CHECK(contentOf(text) == std::vector<std::uint8_t>{'A', 0}); // still a text, in its block
 
     kpv::test::TempFolder folder;
     kpv::test::writeFileBytes("ten.bin", {10, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     kpv::RecordStream stream(bytes({7}));
-    kpv::failNextAllocations(2);
+    kpv::test::failNextAllocations(2);
     CHECK_FALSE(kpv::loadDataFile("ten.bin", stream));
     CHECK(contentOf(stream.contents) == std::vector<std::uint8_t>{7});
     CHECK(installed.hook.calls == std::vector<std::string>{"failed 3 1", "failed 10 1"});

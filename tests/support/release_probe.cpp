@@ -1,6 +1,6 @@
 #include "tests/support/release_probe.h"
 
-#include "core/secure_memory.h"
+#include "tests/support/secure_heap_watch.h"
 
 namespace kpv::test {
 namespace {
@@ -21,10 +21,10 @@ void observe(const unsigned char* block, std::size_t size) {
 
 ReleaseProbe::ReleaseProbe() {
     blocks = bytes = dirty = 0;
-    setReleaseObserver(observe);
+    watchReleases(observe);
 }
 ReleaseProbe::~ReleaseProbe() {
-    setReleaseObserver(nullptr);
+    watchReleases(nullptr);
 }
 std::size_t ReleaseProbe::blocksReleased() const {
     return blocks;

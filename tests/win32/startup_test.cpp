@@ -39,7 +39,7 @@ TEST_CASE("a handle that names no client window is not shown") {
 TEST_CASE("the lock is the open file_mutex handle, not the file") {
     TempFolder folder;
     {
-        UniqueFile first;
+        UniqueNativeHandle first;
         REQUIRE(claimSingleInstance(first));
         CHECK(first.valid());
         CHECK(fileExists("file_mutex"));
@@ -51,13 +51,13 @@ TEST_CASE("the lock is the open file_mutex handle, not the file") {
                                        std::vector<std::uint8_t>{4, 0, 0, 0, 0, 0, 0, 0},
                                        std::vector<std::uint8_t>{0, 0, 0, 0}}) {
             writeFileBytes("wnd.bin", windowFile);
-            UniqueFile second;
+            UniqueNativeHandle second;
             CHECK_FALSE(claimSingleInstance(second));
             CHECK_FALSE(second.valid());
         }
     }
     // The first instance ended (or crashed) and left the file behind: the next start claims it.
-    UniqueFile next;
+    UniqueNativeHandle next;
     CHECK(claimSingleInstance(next));
     next.reset(); // the folder can only be removed once the handle is closed
 }

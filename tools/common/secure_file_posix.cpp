@@ -1,8 +1,8 @@
 #include "tools/common/secure_file.h"
 
 #include "core/data_file.h"
+#include "core/native_handle.h"
 #include "core/secure_memory.h"
-#include "tools/common/unique_fd.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -42,7 +42,7 @@ bool readAll(int fd, SecureBuffer& out, std::uint32_t limit) {
 
 bool readWholeFile(const std::string& path, SecureBuffer& out, std::uint32_t limit) {
     out.release();
-    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueNativeHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     return file.valid() && readAll(file.get(), out, limit);
 }
 

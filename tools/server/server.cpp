@@ -165,8 +165,8 @@ bool StatusServer::open(std::string& error) {
         error = std::string("pipe: ") + std::strerror(errno);
         return false;
     }
-    stopRead_ = UniqueFd(pipeEnds[0]);
-    stopWrite_ = UniqueFd(pipeEnds[1]);
+    stopRead_ = UniqueNativeHandle(pipeEnds[0]);
+    stopWrite_ = UniqueNativeHandle(pipeEnds[1]);
 
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -175,7 +175,7 @@ bool StatusServer::open(std::string& error) {
         error = "not an IPv4 address: " + config_.address;
         return false;
     }
-    UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    UniqueNativeHandle listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int yes = 1;
     if (!listener.valid() ||
         ::setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
@@ -215,8 +215,8 @@ void StatusServer::run() {
         sockaddr_in peer{};
         socklen_t peerLength = sizeof peer;
         // Non-blocking: every wait of a connection goes through poll with the stop pipe.
-        UniqueFd socket(::accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer), &peerLength,
-                                  SOCK_CLOEXEC | SOCK_NONBLOCK));
+        UniqueNativeHandle socket(::accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer),
+                                            &peerLength, SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (!socket.valid()) {
             // Out of descriptors, for instance: wait a little instead of spinning on poll.
             if (!pause(stopRead_.get(), 50))
@@ -301,7 +301,7 @@ void StatusServer::logLine(const std::string& text) {
     std::cerr << stamp.c_str() << ' ' << text << std::endl;
 }
 
-void StatusServer::serve(UniqueFd socket, const std::string& peer) {
+void StatusServer::serve(UniqueNativeHandle socket, const std::string& peer) {
     const int fd = socket.get();
     const int stopFd = stopRead_.get();
     const std::uint32_t idle = config_.idleLimitMs;

@@ -3,7 +3,7 @@
 // built from the accounts file, which it reads afresh for each request. One thread per
 // connection; several requests on one connection are answered one after another, in order.
 // A connection that sends anything but a well-formed status request is closed.
-#include "tools/common/unique_fd.h"
+#include "core/native_handle.h"
 #include "tools/server/faults.h"
 
 #include <atomic>
@@ -57,7 +57,7 @@ class StatusServer {
 
   private:
     struct Worker;
-    void serve(UniqueFd socket, const std::string& peer);
+    void serve(UniqueNativeHandle socket, const std::string& peer);
     // Counts a connection from `address`; false (nothing counted) when it has too many.
     bool admit(std::uint32_t address);
     void leave(std::uint32_t address);
@@ -65,9 +65,9 @@ class StatusServer {
     void logLine(const std::string& text);
 
     ServerConfig config_;
-    UniqueFd listen_;
-    UniqueFd stopRead_; // readable once stop() was called; never drained
-    UniqueFd stopWrite_;
+    UniqueNativeHandle listen_;
+    UniqueNativeHandle stopRead_; // readable once stop() was called; never drained
+    UniqueNativeHandle stopWrite_;
     std::uint16_t boundPort_ = 0;
     std::atomic<std::uint64_t> answered_{0};
     std::list<std::unique_ptr<Worker>> workers_;

@@ -1,5 +1,5 @@
 // Commands about the running client: its main window as the user sees it, and ending it.
-#include "app/win32/unique_handle_win32.h"
+#include "core/native_handle.h"
 #include "gui-tests/auto/installer/commands_win32.h"
 #include "gui-tests/auto/installer/windows_win32.h"
 
@@ -14,12 +14,7 @@ namespace kpv::installcheck {
 
 namespace {
 
-struct ProcessTraits {
-    using Handle = HANDLE;
-    static Handle empty() noexcept { return nullptr; }
-    static void close(Handle handle) noexcept { CloseHandle(handle); }
-};
-using UniqueProcess = UniqueHandle<ProcessTraits>;
+using UniqueProcess = UniqueNativeHandle;
 
 constexpr int COLUMN_COUNT = 8;
 
@@ -179,8 +174,8 @@ int commandHoldLock(Options& options) {
         printError("hold-lock needs a file and --until FILE");
         return EXIT_USAGE;
     }
-    UniqueFile lock(CreateFileW(path->c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueNativeHandle lock(CreateFileW(path->c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!lock) {
         printError("cannot open the lock file exclusively");
         return EXIT_FAILED;

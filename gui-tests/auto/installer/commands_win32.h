@@ -1,7 +1,7 @@
 #pragma once
 // The installer commands of kpv-auto. Each takes its parsed command line and returns the exit
 // code (console_win32.h); what it finds is printed one fact a line, "name value".
-#include "app/win32/unique_handle_win32.h"
+#include "core/native_handle.h"
 #include "gui-tests/auto/installer/console_win32.h"
 
 namespace kpv::installcheck {

@@ -1,5 +1,5 @@
 // Commands about installed files: the exe's version resource and manifest, and shortcuts.
-#include "app/win32/unique_handle_win32.h"
+#include "core/unique_handle.h"
 #include "gui-tests/auto/installer/commands_win32.h"
 
 #include <objbase.h>
@@ -17,7 +17,8 @@ namespace {
 struct ModuleTraits {
     using Handle = HMODULE;
     static Handle empty() noexcept { return nullptr; }
-    static void close(Handle handle) noexcept { FreeLibrary(handle); }
+    static bool isValid(Handle handle) noexcept { return handle != nullptr; }
+    static bool close(Handle handle) noexcept { return FreeLibrary(handle) != 0; }
 };
 using UniqueModule = UniqueHandle<ModuleTraits>;
 

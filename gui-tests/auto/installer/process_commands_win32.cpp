@@ -1,5 +1,6 @@
 // Starting a program as a user who is not elevated, for the installer tests under Wine, where
 // every program starts with an administrator's full (elevated) token.
+#include "core/native_handle.h"
 #include "gui-tests/auto/installer/commands_win32.h"
 
 #include <string>
@@ -9,12 +10,7 @@ namespace kpv::installcheck {
 
 namespace {
 
-struct HandleTraits {
-    using Handle = HANDLE;
-    static Handle empty() noexcept { return nullptr; }
-    static void close(Handle handle) noexcept { CloseHandle(handle); }
-};
-using UniqueKernelHandle = UniqueHandle<HandleTraits>;
+using UniqueKernelHandle = UniqueNativeHandle;
 
 // The command line of the words: each quoted when it holds a space. Words such as /D=... and
 // _?=..., which must not be quoted, hold none in the tests.
