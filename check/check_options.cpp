@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <string_view>
 
 namespace kpv::check {
@@ -127,29 +128,23 @@ OutputFormat formatForComplaints(const std::vector<std::string>& all, OutputForm
     std::vector<std::string> words = all;
     std::replace(words.begin(), words.end(), std::string("--"), std::string("-"));
     Words line(std::move(words));
-    OutputFormat joined = fallback; // --format=F
-    OutputFormat spaced = fallback; // --format F
-    bool joinedSeen = false;
-    bool spacedSeen = false;
+    std::optional<OutputFormat> joined; // --format=F
+    std::optional<OutputFormat> spaced; // --format F
+    const auto noteFormat = [&](const std::string& value) {
+        OutputFormat format = fallback;
+        if (!formatNamed(value, format))
+            return;
+        const std::size_t end = line.taken();
+        if (line[end - 1] == FORMAT_OPTION + ("=" + value))
+            joined = format;
+        else if (end >= 2 && line[end - 2] == FORMAT_OPTION)
+            spaced = format;
+    };
 
     CLI::App app;
     quietApp(app);
     // Zero or one value: a following option word is not taken, so it is read for itself.
-    app.add_option_function<std::string>(FORMAT_OPTION,
-                                         [&](const std::string& value) {
-                                             OutputFormat format = fallback;
-                                             if (!formatNamed(value, format))
-                                                 return;
-                                             const std::size_t end = line.taken();
-                                             if (line[end - 1] == FORMAT_OPTION + ("=" + value)) {
-                                                 joined = format;
-                                                 joinedSeen = true;
-                                             } else if (end >= 2 &&
-                                                        line[end - 2] == FORMAT_OPTION) {
-                                                 spaced = format;
-                                                 spacedSeen = true;
-                                             }
-                                         })
+    app.add_option_function<std::string>(FORMAT_OPTION, noteFormat)
         ->expected(0, 1)
         ->trigger_on_parse();
     try {
@@ -157,7 +152,7 @@ OutputFormat formatForComplaints(const std::vector<std::string>& all, OutputForm
     } catch (const CLI::ParseError&) {
         // Nothing here is refused: the reading proper tells the fault.
     }
-    return joinedSeen ? joined : spacedSeen ? spaced : fallback;
+    return joined.value_or(spaced.value_or(fallback));
 }
 
 // Thrown from a callback to stop CLI11 at the first word that is refused.
@@ -184,16 +179,17 @@ class OptionReader {
 
     // False with the reason on a refused word.
     bool read(std::string& error) {
+        std::string reason;
         try {
             app_.parse(line_.left());
         } catch (const Refusal& refusal) {
-            error = refusal.reason;
+            reason = refusal.reason;
         } catch (const CLI::ParseError&) {
+            // A word CLI11 refused itself (a value missing at the end): told below.
         }
         if (accepted_ == line_.size())
             return true;
-        if (error.empty())
-            error = complaintAbout(accepted_);
+        error = reason.empty() ? complaintAbout(accepted_) : reason;
         return false;
     }
 
