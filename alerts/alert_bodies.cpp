@@ -1,18 +1,12 @@
 #include "alerts/alert_bodies.h"
 
 #include "core/calendar_time.h"
-
-#include <nlohmann/json.hpp>
+#include "core/wiping_json.h"
 
 #include <cstdint>
-#include <map>
-#include <vector>
 
 namespace kpv {
 namespace {
-
-using WipingJson = nlohmann::basic_json<std::map, std::vector, WipingString, bool, std::int64_t,
-                                        std::uint64_t, double, WipingAllocator>;
 
 constexpr std::int64_t SECONDS_PER_DAY = 86400;
 

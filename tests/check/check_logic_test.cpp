@@ -163,6 +163,11 @@ TEST_CASE("errors keep every format valid: raw command-line bytes, and the inter
     CHECK(std::string(internalErrorText(OutputFormat::Json)) ==
           "{\"state\": \"unknown\", \"checked_at\": 0, \"accounts\": [], \"error\": "
           "\"internal error\"}\n");
+    // The fixed text needs no memory; it must still read as the JSON writer would write it.
+    CheckReport internal;
+    internal.error = "internal error";
+    judgeReport(internal);
+    CHECK(text(formatJson(internal)) == internalErrorText(OutputFormat::Json));
     CHECK(std::string(internalErrorText(OutputFormat::Prometheus))
               .find("\nkopiavakt_check_success 0\n# kopiavakt-check: internal error\n") !=
           std::string::npos);

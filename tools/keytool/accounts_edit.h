@@ -2,7 +2,7 @@
 // Changes to the server's accounts file (format in tools/server/accounts_file.h) made by the
 // key-file tool, and the user list drawn from it.
 #include "core/secure_buffer.h"
-#include "tools/common/wiping_json.h"
+#include "core/wiping_json.h"
 #include "tools/keytool/key_files.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "core/ansi_text.h"
 #include "tools/common/hex.h"
 #include "tools/common/secure_file.h"
-#include "tools/common/wiping_json.h"
+#include "core/wiping_json.h"
 
 #include <limits>
 #include <string_view>
