@@ -2,7 +2,6 @@
 #include "accounts/pending_name.h"
 #include "app/account_commands.h"
 #include "tests/app/client_fixture.h"
-#include "tests/net/loopback_server.h"
 #include "tests/status/reply_builder.h"
 
 #include <doctest/doctest.h>
@@ -193,8 +192,8 @@ TEST_CASE("an unreadable account list makes remove and rename fail without writi
 
 TEST_CASE("after a rename, the row of the next add shows the new name") {
     const Bytes reply = test::bytesOf(test::replyFrame({}).contents); // every row shows zeros
-    test::LoopbackServer server({test::replyWith(reply), test::replyWith(reply)});
-    test::ClientFixture f(test::FIXTURE_NOW, server.port());
+    test::ClientFixture f;
+    f.serve({reply, reply});
     storeAccounts({{5, "Gammalt"}});
     f.ui.hasSelection = true;
     f.ui.selectedId = 5;
@@ -207,7 +206,6 @@ TEST_CASE("after a rename, the row of the next add shows the new name") {
     f.ui.chosenPaths = {"konto.rlf"};
     f.ui.names = {{"Hem", true}};
     addAccount(f.client);
-    server.finish();
     CHECK(f.ui.messages.empty());
     REQUIRE(f.ui.rows.size() == 2);
     CHECK(f.ui.rowFor(5)->texts[0] == "Nytt");

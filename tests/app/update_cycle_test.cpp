@@ -50,15 +50,13 @@ Bytes replyFor(const std::vector<std::uint32_t>& ids, std::uint32_t lastCopy,
 } // namespace
 
 TEST_CASE("the status request names every account in file order") {
-    test::LoopbackServer server(
-        {test::replyWith(replyFor({258}, 1, "a")), test::replyWith(replyFor({7, 300}, 1, "a"))});
-    test::ClientFixture f(test::FIXTURE_NOW, server.port());
+    test::ClientFixture f;
+    f.serve({replyFor({258}, 1, "a"), replyFor({7, 300}, 1, "a")});
     storeAccounts({258});
     updateStatus(f.client, false);
     storeAccounts({7, 300});
     updateStatus(f.client, false);
-    server.finish();
-    const std::vector<Bytes> requests = server.requests();
+    const std::vector<Bytes>& requests = f.network.sent;
     REQUIRE(requests.size() == 2);
     CHECK(requests[0] == Bytes{0x43, 0x48, 0x4B, 0x00, 0x18, 0x00, 0x00, 0x00,
                                0x0C, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00,
@@ -72,9 +70,8 @@ TEST_CASE("the status request names every account in file order") {
 
 TEST_CASE("a reply fills the rows and the excluded lists, the next one replaces them") {
     test::setTimeZone("UTC0");
-    test::LoopbackServer server({test::replyWith(replyFor({1, 2}, 1700000000, "first")),
-                                 test::replyWith(replyFor({1, 2}, 1700000000, "second"))});
-    test::ClientFixture f(test::FIXTURE_NOW, server.port());
+    test::ClientFixture f;
+    f.serve({replyFor({1, 2}, 1700000000, "first"), replyFor({1, 2}, 1700000000, "second")});
     storeAccounts({1, 2});
     updateStatus(f.client, false);
     REQUIRE(f.ui.rows.size() == 2);
@@ -82,7 +79,6 @@ TEST_CASE("a reply fills the rows and the excluded lists, the next one replaces 
     CHECK(f.ui.rowFor(2)->texts[1] == "2023-11-14 22:13");
     CHECK(f.ui.rowFor(2)->texts[2] == "2");
     updateStatus(f.client, false);
-    server.finish();
     REQUIRE(f.client.excludedTexts.length() == 2);
     CHECK(std::string(f.client.excludedTexts[0].text()) == "second\r\n");
     CHECK(f.client.excludedIds[1] == 2);

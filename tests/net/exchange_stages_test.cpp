@@ -1,25 +1,25 @@
-// The exchange's stage codes, error numbers, retry path and real waits, against a scripted
-// network whose clock moves only when the exchange waits or sleeps.
+// The exchange's stage codes, error numbers, retry path and real waits and limits, over the
+// scripted network, whose clock moves only when the exchange waits or sleeps.
 #include "net/exchange_stage.h"
 #include "net/frame.h"
-#include "net/server_connection.h"
 #include "tests/net/net_test_support.h"
-#include "tests/net/scripted_network.h"
 
 #include <doctest/doctest.h>
 
 #include <deque>
 
-using kpv::ServerConnection;
 using kpv::test::ActionLog;
+using kpv::test::ActionSetUp;
 using kpv::test::Bytes;
+using kpv::test::closed;
+using kpv::test::data;
 using kpv::test::frameBytes;
-using kpv::test::loopbackAddress;
 using kpv::test::NetworkStep;
 using kpv::test::RecordingAction;
+using kpv::test::ScriptedConnection;
 using kpv::test::ScriptedNetwork;
+using kpv::test::silence;
 using kpv::test::statusRequest;
-using kpv::test::streamOf;
 using Events = std::vector<std::string>;
 
 namespace {
@@ -27,32 +27,13 @@ namespace {
 const Bytes REQUEST = statusRequest({258});
 const Bytes REPLY = frameBytes(kpv::MSG_STATUS_REPLY, {4, 0, 0, 0});
 
-NetworkStep data(const Bytes& bytes) {
-    return {NetworkStep::Data, bytes, 0};
-}
-NetworkStep silence(std::uint32_t milliseconds) {
-    return {NetworkStep::Silence, {}, milliseconds};
-}
-NetworkStep closed() {
-    return {NetworkStep::Close, {}, 0};
-}
-
 // One exchange with the client's real timing (or `timing`) over `network`.
 struct Run {
-    template <typename SetUp>
-    Run(ScriptedNetwork& network, SetUp setUp, const kpv::ExchangeTiming& timing = {}) {
-        bool startupFailed = true;
-        ServerConnection connection(loopbackAddress(kpv::DEFAULT_SERVER_PORT), startupFailed,
-                                    network, network, timing);
-        auto action = std::make_unique<RecordingAction>(log);
-        setUp(*action);
-        std::unique_ptr<kpv::SendAction> base = std::move(action);
-        REQUIRE(connection.queueAction(base, streamOf(REQUEST)));
-        result = connection.runExchange();
-        CHECK(network.openSockets == 0);
-        CHECK(connection.incoming().contents.empty());
+    explicit Run(ScriptedNetwork& network, const ActionSetUp& setUp = {},
+                 const kpv::ExchangeTiming& timing = {}) {
+        ScriptedConnection record(network, timing);
+        result = record.run(log, REQUEST, setUp);
     }
-    explicit Run(ScriptedNetwork& network) : Run(network, [](RecordingAction&) {}) {}
 
     ActionLog log;
     bool result = false;
@@ -159,36 +140,28 @@ TEST_CASE("no server holds the client longer than the exchange's total limit") {
     }
 }
 
-TEST_CASE("a header announcing more than 100 MiB is refused as soon as it is in") {
+TEST_CASE("a header that can never complete is refused as soon as it is in") {
+    // Announcing more than 100 MiB, less than a header or less than what has already arrived,
+    // or with a reserved byte set.
+    std::vector<Bytes> headers;
     for (const std::uint32_t announced : {kpv::MAX_REPLY_SIZE + 1, 0xFFFFFFFFu}) {
         Bytes header = frameBytes(kpv::MSG_STATUS_REPLY, {});
         for (std::size_t i = 0; i < 4; ++i)
             header[4 + i] = static_cast<std::uint8_t>(announced >> (8 * i));
-        const Bytes announcing = header;
+        headers.push_back(header);
+    }
+    headers.push_back(REPLY);
+    headers.back()[4] = 13;
+    headers.push_back(REPLY);
+    headers.back()[4] = 0;
+    headers.push_back(REPLY);
+    headers.back().push_back(0);
+    headers.push_back(REPLY);
+    headers.back()[3] = 1;
+    for (const Bytes& header : headers) {
         ScriptedNetwork network;
         // Whatever would follow is never asked for.
-        network.steps = {data(announcing), data(Bytes(1000, 0)), closed()};
-        const Run run(network, [](RecordingAction& action) { retrying(action, 3); });
-        CHECK(run.log.events == Events{"failed", "destroyed"});
-        CHECK(run.log.failedStage == kpv::StageProtocol);
-        CHECK(network.steps.size() == 2);
-        CHECK(network.virtualMilliseconds == 0);
-    }
-}
-
-TEST_CASE("a header that can never complete is refused as soon as it is in") {
-    // Below a header, below what has already arrived, or with a reserved byte set.
-    Bytes shortHeader = REPLY;
-    shortHeader[4] = 13;
-    Bytes zeroLength = REPLY;
-    zeroLength[4] = 0;
-    Bytes longer = REPLY;
-    longer.push_back(0);
-    Bytes reserved = REPLY;
-    reserved[3] = 1;
-    for (const Bytes& reply : {shortHeader, zeroLength, longer, reserved}) {
-        ScriptedNetwork network;
-        network.steps = {data(reply), data(Bytes(100, 0)), closed()};
+        network.steps = {data(header), data(Bytes(1000, 0)), closed()};
         const Run run(network, [](RecordingAction& action) { retrying(action, 3); });
         CHECK(run.log.events == Events{"failed", "destroyed"});
         CHECK(run.log.failedStage == kpv::StageProtocol);

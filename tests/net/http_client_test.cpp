@@ -1,4 +1,5 @@
-// The system HTTP client (WinHTTP) against peers on 127.0.0.1.
+// The system HTTP client (WinHTTP) against the driver's peers on 127.0.0.1
+// (tests/net/socket_peers.py).
 #include "net/http_client.h"
 
 #include <doctest/doctest.h>
@@ -6,10 +7,10 @@
 #include <chrono>
 #include <string>
 
-#include "tests/net/transport_peer.h"
+#include "tests/net/socket_peers.h"
 
 using namespace kpv;
-using kpv::test::TestPeer;
+using kpv::test::peerPort;
 
 namespace {
 
@@ -25,35 +26,32 @@ bool oneLine(const std::string& text) {
 
 TEST_CASE("a POST carries its headers and body, and the status line comes back as it was") {
     const auto client = makeSystemHttpClient();
+    const std::uint16_t port = peerPort("KPV_HTTP_PORT");
     const std::string body =
         "{\"event\": \"test\", \"summary\": \"1 konto har en f\xC3\xB6r\xC3\xA5ldrad kopia\"}";
     struct Answer {
-        const char* statusLine;
+        const char* code; // the peer answers with the status its path names
         int status;
         const char* reason;
     };
-    for (const Answer answer :
-         {Answer{"204 No Content", 204, "No Content"}, Answer{"404 Not Found", 404, "Not Found"},
-          Answer{"503 Try Later", 503, "Try Later"}}) {
-        CAPTURE(answer.statusLine);
-        std::string request;
-        test::TransportPeer peer([&](TestPeer& connection) {
-            request = test::receiveThrough(connection, "\r\n\r\n", body.size());
-            test::sendText(connection, std::string("HTTP/1.1 ") + answer.statusLine +
-                                           "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        });
+    for (const Answer answer : {Answer{"204", 204, "No Content"}, Answer{"404", 404, "Not Found"},
+                                Answer{"503", 503, "Try Later"}}) {
+        CAPTURE(answer.code);
+        const std::size_t before = test::peerEvents().size();
         HttpRequest post;
         post.method = "POST";
-        post.url = url(peer.port(), "/hook/a?topic=kopia#not-sent");
+        post.url = url(port, std::string("/") + answer.code + "/hook/a?topic=kopia#not-sent");
         post.headers = {{"Content-Type", "application/json"}, {"Title", "Kopiavakt: test"}};
         post.body = body;
         post.timeoutMilliseconds = 10000;
         const HttpResult result = client->send(post);
-        peer.finish();
+        const std::string request = test::lastBytesOf(test::peerEvents().substr(before), "http");
         CHECK(result.answered);
         CHECK(result.status == answer.status);
         CHECK(result.detail == answer.reason);
-        CHECK(request.rfind("POST /hook/a?topic=kopia HTTP/1.1\r\n", 0) == 0);
+        CHECK(
+            request.rfind(std::string("POST /") + answer.code + "/hook/a?topic=kopia HTTP/1.1\r\n",
+                          0) == 0);
         CHECK(request.find("\r\nContent-Type: application/json\r\n") != std::string::npos);
         CHECK(request.find("\r\nTitle: Kopiavakt: test\r\n") != std::string::npos);
         CHECK(request.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n") !=
@@ -62,47 +60,36 @@ TEST_CASE("a POST carries its headers and body, and the status line comes back a
     }
 
     SUBCASE("a header that would start another one is refused before anything is sent") {
-        test::TransportPeer peer([](TestPeer&) {}, 1500);
+        const std::size_t before = test::peerEvents().size();
         HttpRequest post;
         post.method = "POST";
-        post.url = url(peer.port(), "/");
+        post.url = url(port, "/204/");
         post.headers = {{"Title", "x\r\nX-Injected: 1"}};
         post.timeoutMilliseconds = 2000;
         const HttpResult result = client->send(post);
         CHECK_FALSE(result.answered);
         CHECK(oneLine(result.detail));
-        // Nobody connects: the peer gives up after its own wait.
-        peer.finish();
-        CHECK_FALSE(peer.accepted());
+        CHECK(test::peerEvents().size() == before); // nobody connected
     }
 }
 
 TEST_CASE("a peer that never answers, or is not there, fails within the time-out") {
     const auto client = makeSystemHttpClient();
-    std::string request;
-    test::TransportPeer silent([&](TestPeer& connection) {
-        request = test::receiveThrough(connection, "\r\n\r\n");
-        std::uint8_t nothing[1];
-        connection.receive(nothing, 1, 15000); // holds the connection open, silent
-    });
+    const std::size_t before = test::peerEvents().size();
     HttpRequest get;
     get.method = "GET";
-    get.url = url(silent.port(), "/ping");
+    get.url = url(peerPort("KPV_SILENT_PORT"), "/ping");
     get.timeoutMilliseconds = 1500;
     const auto start = std::chrono::steady_clock::now();
     const HttpResult result = client->send(get);
     const auto waited = std::chrono::steady_clock::now() - start;
     CHECK_FALSE(result.answered);
     CHECK(oneLine(result.detail));
+    const std::string request = test::lastBytesOf(test::peerEvents().substr(before), "silent");
     CHECK(request.rfind("GET /ping HTTP/1.1\r\n", 0) == 0);
     CHECK(waited < std::chrono::seconds(12)); // bounded by the time-out, not by the peer
-    silent.finish();
 
-    const std::uint16_t closedPort = [] {
-        test::TransportPeer gone([](TestPeer&) {}, 0);
-        return gone.port(); // nobody listens there once this peer is gone
-    }();
-    get.url = url(closedPort, "/ping");
+    get.url = url(test::CLOSED_PORT, "/ping");
     const HttpResult refused = client->send(get);
     CHECK_FALSE(refused.answered);
     CHECK(oneLine(refused.detail));
@@ -112,13 +99,9 @@ TEST_CASE("a peer that never answers, or is not there, fails within the time-out
 }
 
 TEST_CASE("https to a server with a self-signed certificate is refused") {
-    const std::uint16_t port = test::driverPort("KPV_TLS_PORT");
-    if (port == 0) {
-        MESSAGE("no TLS peer (run through tests/net/tls_peer.py)");
-        return;
-    }
+    const std::uint16_t port = peerPort("KPV_TLS_PORT");
     const auto client = makeSystemHttpClient();
-    const std::size_t before = test::selfSignedTlsEvents().size();
+    const std::size_t before = test::peerEvents().size();
     HttpRequest post;
     post.method = "POST";
     post.url = url(port, "/hook", "https");
@@ -129,5 +112,5 @@ TEST_CASE("https to a server with a self-signed certificate is refused") {
     CHECK_FALSE(result.answered);
     CHECK(oneLine(result.detail));
     // TLS itself worked: the refusal was the certificate's.
-    CHECK(test::selfSignedTlsEvents().substr(before) == "handshake\n");
+    CHECK(test::peerEvents().substr(before) == "handshake\n");
 }

@@ -3,6 +3,8 @@
 #include "net/frame.h"
 #include "status/status_request.h"
 
+#include <doctest/doctest.h>
+
 namespace kpv::test {
 
 ExchangeTiming fastTiming() {
@@ -21,14 +23,6 @@ ServerAddress loopbackAddress(std::uint16_t port, std::uint32_t address, const c
     endpoint.port = port;
     endpoint.hostName = SecureBuffer::fromCString(hostName);
     return endpoint;
-}
-
-Script replyWith(const Bytes& reply) {
-    return [reply](ServerSide& server) {
-        server.readFrame();
-        server.send(reply);
-        server.waitForClose();
-    };
 }
 
 Bytes frameBytes(std::uint16_t type, const Bytes& body) {
@@ -65,6 +59,13 @@ RecordStream streamOf(const Bytes& bytes) {
 
 Bytes bytesOf(const SecureBuffer& buffer) {
     return {buffer.data(), buffer.data() + buffer.length()};
+}
+
+Bytes joined(const std::vector<Bytes>& pieces) {
+    Bytes all;
+    for (const Bytes& piece : pieces)
+        all.insert(all.end(), piece.begin(), piece.end());
+    return all;
 }
 
 bool RecordingAction::handleReply(RecordStream& reply, RecordStream& next, std::uint8_t& longIdle) {
@@ -110,59 +111,22 @@ std::unique_ptr<SendAction> makeAction(ActionLog& log, int retries, const Bytes&
     return action;
 }
 
-bool ForwardingSockets::startup() {
-    ++startups;
-    return !failStartup && systemSocketLayer().startup();
-}
+ScriptedConnection::ScriptedConnection(ScriptedNetwork& scripted, const ExchangeTiming& timing,
+                                       const ServerAddress& address)
+    : network(scripted), connection(address, startupFailed, scripted, scripted, timing) {}
 
-void ForwardingSockets::cleanup() {
-    ++cleanups;
-    systemSocketLayer().cleanup();
-}
-
-SocketHandle ForwardingSockets::openStream() {
-    ++opens;
-    return systemSocketLayer().openStream();
-}
-
-void ForwardingSockets::close(SocketHandle socket) {
-    ++closes;
-    systemSocketLayer().close(socket);
-}
-
-std::int32_t ForwardingSockets::resolve(const char* hostName, std::uint32_t& address) {
-    ++resolves;
-    return systemSocketLayer().resolve(hostName, address);
-}
-
-bool ForwardingSockets::connect(SocketHandle socket, std::uint32_t address, std::uint16_t port,
-                                std::uint32_t milliseconds) {
-    ++connects;
-    connectedAddress = address;
-    connectedPort = port;
-    return systemSocketLayer().connect(socket, address, port, milliseconds);
-}
-
-Readiness ForwardingSockets::waitReadable(SocketHandle socket, std::uint32_t milliseconds) {
-    return systemSocketLayer().waitReadable(socket, milliseconds);
-}
-
-Readiness ForwardingSockets::waitWritable(SocketHandle socket, std::uint32_t milliseconds) {
-    return systemSocketLayer().waitWritable(socket, milliseconds);
-}
-
-std::int32_t ForwardingSockets::receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) {
-    return systemSocketLayer().receive(socket, into, n);
-}
-
-std::int32_t ForwardingSockets::send(SocketHandle socket, const std::uint8_t* bytes,
-                                     std::uint32_t n) {
-    ++sends;
-    return systemSocketLayer().send(socket, bytes, n < sendCap ? n : sendCap);
-}
-
-std::int32_t ForwardingSockets::lastError() {
-    return systemSocketLayer().lastError();
+bool ScriptedConnection::run(ActionLog& log, const Bytes& request, const ActionSetUp& setUp) {
+    auto action = std::make_unique<RecordingAction>(log);
+    if (setUp)
+        setUp(*action);
+    std::unique_ptr<SendAction> queued = std::move(action);
+    REQUIRE(connection.queueAction(queued, streamOf(request)));
+    const bool result = connection.runExchange();
+    CHECK_FALSE(connection.hasAction());
+    CHECK_FALSE(connection.socketOpen());
+    CHECK(connection.incoming().contents.empty());
+    CHECK(network.openSockets == 0);
+    return result;
 }
 
 } // namespace kpv::test

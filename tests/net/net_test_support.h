@@ -1,31 +1,26 @@
 #pragma once
 // Shared pieces of the exchange tests: frames as byte vectors, an action that records every
-// call, a socket layer that forwards to the machine's sockets with knobs and counters, and a
-// steady clock that records its sleeps.
-#include "core/clock.h"
+// call, and a connection record that runs its exchanges over the scripted network.
 #include "net/exchange_timing.h"
 #include "net/send_action.h"
 #include "net/server_address.h"
-#include "net/socket_layer.h"
-#include "tests/net/loopback_server.h"
+#include "net/server_connection.h"
+#include "tests/net/scripted_network.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace kpv::test {
 
-// Waits and limits of every loopback test: the real ones divided by about 300.
+// Waits and limits of the tests over real sockets: the real ones divided by about 300.
 ExchangeTiming fastTiming();
 
 // An endpoint on this machine; the host name is never resolved while the address is non-zero.
 ServerAddress loopbackAddress(std::uint16_t port, std::uint32_t address = 0x7F000001,
                               const char* hostName = "kopiavakt-test.invalid");
-
-// The usual server: reads the request, sends `reply`, holds the connection until the client
-// closes it.
-Script replyWith(const Bytes& reply);
 
 // A frame of `type` holding `body`, its length field equal to its size.
 Bytes frameBytes(std::uint16_t type, const Bytes& body);
@@ -34,6 +29,8 @@ Bytes frameBytes(std::uint16_t type, const Bytes& body);
 Bytes statusRequest(const std::vector<std::uint32_t>& ids);
 RecordStream streamOf(const Bytes& bytes);
 Bytes bytesOf(const SecureBuffer& buffer);
+// Every byte the network was given, in order.
+Bytes joined(const std::vector<Bytes>& pieces);
 
 // Everything an action saw, kept outside it because the connection destroys the action.
 struct ActionLog {
@@ -72,37 +69,22 @@ class RecordingAction final : public SendAction {
 // An action that retries `retries` times, each time sending `resend` again.
 std::unique_ptr<SendAction> makeAction(ActionLog& log, int retries = 0, const Bytes& resend = {});
 
-class ForwardingSockets final : public SocketLayer {
-  public:
-    bool failStartup = false;
-    std::uint32_t sendCap = 0xFFFFFFFFu; // at most this many bytes per send
-    int startups = 0, cleanups = 0, opens = 0, closes = 0, resolves = 0, connects = 0, sends = 0;
-    std::uint32_t connectedAddress = 0;
-    std::uint16_t connectedPort = 0;
+using ActionSetUp = std::function<void(RecordingAction&)>;
 
-    bool startup() override;
-    void cleanup() override;
-    SocketHandle openStream() override;
-    void close(SocketHandle socket) override;
-    std::int32_t resolve(const char* hostName, std::uint32_t& address) override;
-    bool connect(SocketHandle socket, std::uint32_t address, std::uint16_t port,
-                 std::uint32_t milliseconds) override;
-    Readiness waitReadable(SocketHandle socket, std::uint32_t milliseconds) override;
-    Readiness waitWritable(SocketHandle socket, std::uint32_t milliseconds) override;
-    std::int32_t receive(SocketHandle socket, std::uint8_t* into, std::uint32_t n) override;
-    std::int32_t send(SocketHandle socket, const std::uint8_t* bytes, std::uint32_t n) override;
-    std::int32_t lastError() override;
-};
+// One connection record over `network`, which is its clock too, with the client's real
+// timing unless told otherwise.
+struct ScriptedConnection {
+    explicit ScriptedConnection(
+        ScriptedNetwork& network, const ExchangeTiming& timing = {},
+        const ServerAddress& address = loopbackAddress(DEFAULT_SERVER_PORT));
 
-class RecordingClock final : public Clock {
-  public:
-    std::vector<std::uint32_t> sleeps;
-    std::int64_t now() override { return systemClock().now(); }
-    std::uint64_t milliseconds() override { return systemClock().milliseconds(); }
-    void sleepMilliseconds(std::uint32_t milliseconds) override {
-        sleeps.push_back(milliseconds);
-        systemClock().sleepMilliseconds(milliseconds);
-    }
+    // Queues `request` with a recording action that `setUp` adjusts and runs the exchange;
+    // checks that it left no action, socket or received bytes behind.
+    bool run(ActionLog& log, const Bytes& request, const ActionSetUp& setUp = {});
+
+    ScriptedNetwork& network;
+    bool startupFailed = true;
+    ServerConnection connection;
 };
 
 } // namespace kpv::test

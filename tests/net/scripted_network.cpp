@@ -4,16 +4,38 @@
 
 namespace kpv::test {
 
+NetworkStep data(const Bytes& bytes) {
+    return {NetworkStep::Data, bytes, 0};
+}
+
+NetworkStep silence(std::uint32_t milliseconds) {
+    return {NetworkStep::Silence, {}, milliseconds};
+}
+
+NetworkStep closed() {
+    return {NetworkStep::Close, {}, 0};
+}
+
+NetworkStep filler(std::uint32_t count) {
+    return {NetworkStep::Filler, {}, count};
+}
+
+bool ScriptedNetwork::startup() {
+    ++startups;
+    return !startupFails;
+}
+
 void ScriptedNetwork::sleepMilliseconds(std::uint32_t milliseconds) {
     sleeps.push_back(milliseconds);
     virtualMilliseconds += milliseconds;
 }
 
 SocketHandle ScriptedNetwork::openStream() {
-    const bool opens = openResults.empty() || openResults.front();
+    ++opens;
+    const bool made = openResults.empty() || openResults.front();
     if (!openResults.empty())
         openResults.pop_front();
-    if (!opens)
+    if (!made)
         return INVALID_SOCKET_HANDLE;
     ++openSockets;
     return ++next_;
@@ -24,20 +46,29 @@ void ScriptedNetwork::close(SocketHandle socket) {
     --openSockets;
 }
 
-std::int32_t ScriptedNetwork::resolve(const char*, std::uint32_t&) {
-    return 11001;
+std::int32_t ScriptedNetwork::resolve(const char* hostName, std::uint32_t& address) {
+    ++resolves;
+    const auto known = hostName == nullptr ? hosts.end() : hosts.find(hostName);
+    if (known == hosts.end())
+        return 11001; // Winsock's "host not found"
+    address = known->second;
+    return 0;
 }
 
-bool ScriptedNetwork::connect(SocketHandle socket, std::uint32_t, std::uint16_t, std::uint32_t) {
+bool ScriptedNetwork::connect(SocketHandle socket, std::uint32_t address, std::uint16_t port,
+                              std::uint32_t) {
     use(socket);
     heard();
+    ++connects;
+    connectedAddress = address;
+    connectedPort = port;
     takenOnConnection_ = 0;
-    const bool connects = connectResults.empty() || connectResults.front();
+    const bool succeeds = connectResults.empty() ? connectsAfterResults : connectResults.front();
     if (!connectResults.empty())
         connectResults.pop_front();
-    if (!connects)
+    if (!succeeds)
         error_ = connectError;
-    return connects;
+    return succeeds;
 }
 
 Readiness ScriptedNetwork::waitReadable(SocketHandle socket, std::uint32_t milliseconds) {

@@ -1,9 +1,11 @@
 #pragma once
-// A fake network and virtual clock for exchange tests and the exchange fuzz target: what each
-// readiness wait and receive returns, which connects and socket creations fail, and time
-// that moves only when the exchange waits or sleeps, so the real 90 s and 600 s limits and
-// 15 s and 5 s retry waits run in no time at all. It also notes how the exchange used it (the
-// longest silence, sockets used after closing), for the fuzz target's checks.
+// A fake network and virtual clock for everything about the exchange's logic, and for the
+// exchange fuzz target: whether the sockets start, which names resolve, what each readiness
+// wait and receive returns, which connects and socket creations fail, and time that moves
+// only when the exchange waits or sleeps, so the real 90 s and 600 s limits and 15 s and 5 s
+// retry waits run in no time at all. It notes how the exchange used it (calls, the address it
+// connected to, the bytes it sent, the longest silence, sockets used after closing). What
+// only a real socket shows is tested against kpv-server (tests/net/socket_exchange_test.cpp).
 #include "core/clock.h"
 #include "net/exchange_timing.h"
 #include "net/socket_layer.h"
@@ -11,6 +13,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace kpv::test {
@@ -23,11 +27,21 @@ struct NetworkStep {
     std::uint32_t value = 0; // Filler: bytes of 'A'; Silence: milliseconds; errors: the number
 };
 
+// The usual steps: bytes that arrive, a wait in virtual milliseconds, the server closing, and
+// `count` bytes of 'A' that are never held at once.
+NetworkStep data(const Bytes& bytes);
+NetworkStep silence(std::uint32_t milliseconds);
+NetworkStep closed();
+NetworkStep filler(std::uint32_t count);
+
 class ScriptedNetwork final : public SocketLayer, public Clock {
   public:
-    std::deque<NetworkStep> steps;       // in order over all connections; then silence for ever
-    std::deque<bool> openResults;        // per socket creation; true once exhausted
-    std::deque<bool> connectResults;     // per connect; true once exhausted
+    bool startupFails = false;
+    std::map<std::string, std::uint32_t> hosts; // names that resolve; others fail with 11001
+    std::deque<NetworkStep> steps;   // in order over all connections; then silence for ever
+    std::deque<bool> openResults;    // per socket creation; true once exhausted
+    std::deque<bool> connectResults; // per connect; then connectsAfterResults
+    bool connectsAfterResults = true;
     std::deque<std::int32_t> sendErrors; // per send: non-zero fails it with that number
     std::int32_t connectError = 10061;
     std::uint32_t sendLimit = 0xFFFFFFFFu; // most bytes one send accepts
@@ -42,6 +56,9 @@ class ScriptedNetwork final : public SocketLayer, public Clock {
 
     std::vector<std::uint32_t> sleeps;
     std::vector<Bytes> sent; // each send's bytes
+    int startups = 0, cleanups = 0, opens = 0, resolves = 0, connects = 0;
+    std::uint32_t connectedAddress = 0; // of the last connect
+    std::uint16_t connectedPort = 0;
     int openSockets = 0;
     std::uint64_t waits = 0;          // readiness waits so far
     std::uint64_t longestSilence = 0; // virtual milliseconds without data, connect or send
@@ -52,8 +69,8 @@ class ScriptedNetwork final : public SocketLayer, public Clock {
     std::uint64_t milliseconds() override { return virtualMilliseconds; }
     void sleepMilliseconds(std::uint32_t milliseconds) override;
 
-    bool startup() override { return true; }
-    void cleanup() override {}
+    bool startup() override;
+    void cleanup() override { ++cleanups; }
     SocketHandle openStream() override;
     void close(SocketHandle socket) override;
     std::int32_t resolve(const char* hostName, std::uint32_t& address) override;

@@ -322,6 +322,24 @@ TEST_CASE("loopback: a client that never reads its reply holds no worker, nor th
     }
 }
 
+TEST_CASE("loopback: the never-read test option takes no request and ends at the idle limit") {
+    TempFolder folder;
+    writeText("accounts.json", accountsJson(1));
+    ServerConfig config;
+    config.neverRead = true;
+    config.idleLimitMs = 400;
+    RunningServer running(config);
+    TestClient client(running.port());
+    REQUIRE(client.connected());
+    REQUIRE(client.send(statusRequest({7})));
+    const auto start = std::chrono::steady_clock::now();
+    bool closed = false;
+    CHECK(client.readUntilClosed(5000, &closed).empty());
+    CHECK(closed);
+    CHECK(std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(300));
+    CHECK(running.server().requestsAnswered() == 0);
+}
+
 TEST_CASE("kpv-server as a program: announces its port and stops on SIGTERM and SIGINT") {
     TempFolder folder;
     writeText("accounts.json", accountsJson(21));

@@ -98,6 +98,9 @@ int main(int argc, char** argv) {
               "connections open at once from one IPv4 address (default: 8)");
     bool quiet = false;
     app.add_flag("--quiet", quiet, "no log lines on stderr");
+    app.add_flag("--never-read", config.neverRead,
+                 "test option: hold every connection without reading from it (4 KiB receive "
+                 "buffer), until the client resets it or --idle-ms passes");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

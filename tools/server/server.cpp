@@ -177,8 +177,12 @@ bool StatusServer::open(std::string& error) {
     }
     UniqueNativeHandle listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int yes = 1;
+    // Accepted connections inherit the buffer size, and with it the window they offer.
+    const int unreadBuffer = NEVER_READ_BUFFER_BYTES;
     if (!listener.valid() ||
         ::setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+        (config_.neverRead && ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &unreadBuffer,
+                                           sizeof unreadBuffer) != 0) ||
         ::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener.get(), 16) != 0) {
         error = config_.address + ':' + std::to_string(config_.port) + ": " + std::strerror(errno);
@@ -306,6 +310,12 @@ void StatusServer::serve(UniqueNativeHandle socket, const std::string& peer) {
     const int stopFd = stopRead_.get();
     const std::uint32_t idle = config_.idleLimitMs;
     logLine(peer + ": connected");
+    if (config_.neverRead) {
+        // Only a reset, the idle limit or the stop ends it: nothing is read, so no close is seen.
+        const Io io = waitFor(fd, 0, stopFd, Clock::now() + std::chrono::milliseconds(idle));
+        logLine(peer + ": never read on purpose; " + ioText(io == Io::Ok ? Io::Closed : io));
+        return;
+    }
     for (;;) {
         // A request trickled in byte by byte must not hold a connection slot for long.
         const Clock::time_point deadline =

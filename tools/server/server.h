@@ -30,7 +30,12 @@ struct ServerConfig {
     std::uint32_t maxConnections = 64;    // connections beyond this are closed at once
     std::uint32_t maxPerAddress = 8;      // and so are those beyond this from one address
     bool log = true;                      // one line per connection event on stderr
+    // Test option: every connection is held without reading from it, behind a receive buffer
+    // of NEVER_READ_BUFFER_BYTES, so that a client's send soon blocks.
+    bool neverRead = false;
 };
+
+inline constexpr int NEVER_READ_BUFFER_BYTES = 4096;
 
 class StatusServer {
   public:
