@@ -18,6 +18,7 @@ import time
 import pytest
 
 sys.path.insert(0, os.path.dirname(__file__))
+import resource_ids as ids  # noqa: E402
 from wine_harness import (  # noqa: E402,F401  (fixtures and hooks are found by name)
     START_TIMEOUT_MS, AutomationTool, program_from_environment, pytest_runtest_makereport,
     wait_until, wine_case, wine_session, windows_path)
@@ -28,7 +29,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 TIME_ZONE = "CET-1CEST,M3.5.0,M10.5.0/3"
 FILES_WIN = "C:\\kpv-files"  # the folder FILES_DIR in the client's eyes
 MESSAGE_BOX_QUERY = ("count-windows", "--title", "Kopiavakt", "--class", "#32770",
-                     "--no-child", "1002", "--no-child", "1009")
+                     "--no-child", ids.IDC_ACCOUNT_LIST, "--no-child", ids.IDC_ABOUT_OK)
 
 
 @pytest.fixture(scope="session")
@@ -178,7 +179,7 @@ class Gui:
 
     def exit_client(self):
         """"Avsluta" in the tray menu: the client ends with exit code 0."""
-        self.must("command", 40034)
+        self.must("command", ids.IDM_EXIT_NOW)
         assert self.client.wait_exit(20) == 0, "exit code"
 
     def list_accounts(self):

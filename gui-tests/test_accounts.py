@@ -1,7 +1,9 @@
 """Accounts through the real dialogs: adding, removing, renaming, export and import, and the
 excluded files of one account."""
 
+import resource_ids as ids
 from conftest import FILES_WIN, rows_by_id
+from win32_constants import VK_ESCAPE, VK_RETURN
 from wine_harness import wait_until
 
 
@@ -16,7 +18,7 @@ def test_add_account(gui):
     gui.client.start()
     gui.client_ready(3)
 
-    gui.must("command", 40022)
+    gui.must("command", ids.IDM_ADD_ACCOUNT)
     title = gui.must("file-dialog", "--path", FILES_WIN + "\\nytt konto å.rlf").out
     assert title == "Välj fjärr-logg fil...", "file dialog title"
     name_dialog = gui.must("name-dialog", "--text", "Nytt åäö", "--ok").out
@@ -27,16 +29,17 @@ def test_add_account(gui):
     assert gui.list_accounts()[-1] == (55, "Nytt åäö"), "last account of account_list.bin"
 
     # The button does the same; the second time the id is already there.
-    gui.must("command", 1004)
+    gui.must("command", ids.IDC_ADD_USER)
     gui.must("file-dialog", "--path", FILES_WIN + "\\nytt konto å.rlf")
     gui.must("msgbox", "--expect", "Fel: Detta kontot är redan tillagt i klienten.", "--press", "ok")
-    assert gui.must("count-windows", "--child", 1006).out == "0", "name dialogs after the duplicate"
+    assert gui.must("count-windows", "--child", ids.IDC_NAME_EDIT).out == "0", \
+        "name dialogs after the duplicate"
 
     before = (gui.work_folder / "account_list.bin").read_bytes()
-    gui.must("command", 40022)
+    gui.must("command", ids.IDM_ADD_ACCOUNT)
     gui.must("file-dialog", "--path", FILES_WIN + "\\56.rlf")
     gui.must("name-dialog", "--text", "Ångrad", "--cancel")
-    gui.must("command", 40022)
+    gui.must("command", ids.IDM_ADD_ACCOUNT)
     gui.must("file-dialog", "--cancel")
     gui.must("settle")
     assert (gui.work_folder / "account_list.bin").read_bytes() == before, \
@@ -56,13 +59,13 @@ def test_remove(gui):
     before = (gui.work_folder / "account_list.bin").read_bytes()
 
     gui.must("select", "--none")
-    gui.must("command", 40023)
+    gui.must("command", ids.IDM_REMOVE_SELECTED)
     error = gui.must("msgbox", "--buttons", "--expect", "Fel: Inget konto är markerat i listan.",
                      "--press", "ok")
     assert "buttons: ok" in error.lines(), "buttons of the error"
 
     gui.must("select", "--id", 300)
-    gui.must("command", 40023)
+    gui.must("command", ids.IDM_REMOVE_SELECTED)
     question = gui.must("msgbox", "--buttons", "--owner", "--expect",
                         "Vill du verkligen ta bort det markerade kontot från Kopiavakt?",
                         "--press", "no")
@@ -74,7 +77,7 @@ def test_remove(gui):
     gui.must("rows", "--count", 3)
 
     gui.must("select", "--id", 300)
-    gui.must("command", 40011)
+    gui.must("command", ids.IDM_REMOVE_FROM_LIST)
     gui.must("msgbox", "--press", "yes")
     gui.must("rows", "--count", 2, "--lacks", "Bertil")
     assert gui.list_accounts() == [(7, "Åsa Öberg"), (12, "Cesar")], \
@@ -91,7 +94,7 @@ def test_rename(gui):
     gui.client_ready(3)
 
     gui.must("select", "--id", 300)
-    gui.must("command", 40030)
+    gui.must("command", ids.IDM_RENAME)
     dialog = gui.must("name-dialog", "--text", "Bertil Ärlig", "--ok").out
     assert dialog == "Välj namn\nBertil", "name dialog with the current name"
     rows = rows_by_id(gui.must("rows", "--count", 3, "--contains", "Bertil Ärlig").out)
@@ -101,11 +104,11 @@ def test_rename(gui):
 
     before = (gui.work_folder / "account_list.bin").read_bytes()
     gui.must("select", "--id", 300)
-    gui.must("command", 40030)
+    gui.must("command", ids.IDM_RENAME)
     dialog = gui.must("name-dialog", "--text", "Något annat", "--cancel")
     assert "Bertil Ärlig" in dialog.lines(), "name dialog shows the new name"
     gui.must("select", "--id", 300)
-    gui.must("command", 40030)
+    gui.must("command", ids.IDM_RENAME)
     gui.must("name-dialog", "--text", "Något annat", "--close")
     gui.must("settle")
     assert (gui.work_folder / "account_list.bin").read_bytes() == before, \
@@ -124,7 +127,7 @@ def test_export_import(gui):
     original = (gui.work_folder / "account_list.bin").read_bytes()
     exported = gui.files_dir / "export åäö.ulf"
 
-    gui.must("command", 40028)
+    gui.must("command", ids.IDM_EXPORT_LIST)
     dialog = gui.must("file-dialog", "--print-name", "--path", FILES_WIN + "\\export åäö.ulf").out
     assert dialog == "Välj plats för filen...\nAnvändarlista.ulf", \
         "save dialog title and initial name"
@@ -134,12 +137,12 @@ def test_export_import(gui):
     assert gui.message_boxes() == "0", "message boxes after exporting"
 
     gui.must("select", "--id", 300)
-    gui.must("command", 40023)
+    gui.must("command", ids.IDM_REMOVE_SELECTED)
     gui.must("msgbox", "--press", "yes")
     gui.must("rows", "--count", 2, "--lacks", "Bertil")
 
     # No to the question keeps the list.
-    gui.must("command", 40027)
+    gui.must("command", ids.IDM_IMPORT_LIST)
     title = gui.must("file-dialog", "--path", FILES_WIN + "\\export åäö.ulf").out
     assert title == "Användarlista...", "open dialog title"
     question = gui.must("msgbox", "--buttons", "--expect",
@@ -149,7 +152,7 @@ def test_export_import(gui):
     gui.must("settle")
     gui.must("rows", "--count", 2)
 
-    gui.must("command", 40027)
+    gui.must("command", ids.IDM_IMPORT_LIST)
     gui.must("file-dialog", "--path", FILES_WIN + "\\export åäö.ulf")
     gui.must("msgbox", "--press", "yes")
     message = gui.must("msgbox", "--buttons", "--expect", "Användarlistan importerad från fil!",
@@ -171,22 +174,23 @@ def test_excluded_files(gui):
     gui.client_ready(3)
 
     gui.must("select", "--id", 7)
-    gui.must("command", 40012)
+    gui.must("command", ids.IDM_SHOW_EXCLUDED)
     # Esc does nothing where the focus starts (on "Stäng", where Enter would press it); Esc and
     # Enter do nothing in the text.
-    for key in (["27"], ["27", "--to", "1011"], ["13", "--to", "1011"]):
-        gui.must("key", "--vk", *key, "--title", "Utesluta filer", "--child", 1011)
-        gui.must("wait-window", "--title", "Utesluta filer", "--child", 1011, "--timeout", 1000)
+    text = ids.IDC_EXCLUDED_TEXT
+    for key in ([VK_ESCAPE], [VK_ESCAPE, "--to", text], [VK_RETURN, "--to", text]):
+        gui.must("key", "--vk", *key, "--title", "Utesluta filer", "--child", text)
+        gui.must("wait-window", "--title", "Utesluta filer", "--child", text, "--timeout", 1000)
     dialog = gui.must("excluded", "--close").out
     assert dialog == "Utesluta filer\nhemligt.doc\nbild på älg.jpg", "excluded files of 7"
 
     gui.must("select", "--id", 12)
-    gui.must("command", 40012)
+    gui.must("command", ids.IDM_SHOW_EXCLUDED)
     assert gui.must("excluded", "--close").out == "Utesluta filer", \
         "excluded files of the unopened account"
 
     gui.must("select", "--none")
-    gui.must("command", 40012, "--settle")
-    assert gui.auto("wait-window", "--child", 1011, "--timeout", 1000).rc == 1, \
+    gui.must("command", ids.IDM_SHOW_EXCLUDED, "--settle")
+    assert gui.auto("wait-window", "--child", ids.IDC_EXCLUDED_TEXT, "--timeout", 1000).rc == 1, \
         "dialog without a selection (1 = none appeared)"
     gui.exit_client()

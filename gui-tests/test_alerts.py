@@ -6,11 +6,12 @@ import time
 
 import pytest
 
+import resource_ids as ids
 from alert_receivers import MailSink, SilentReceiver, WebhookReceiver
+from win32_constants import NIN_BALLOONUSERCLICK
 from wine_harness import wait_until
 
 POLICY_KEY = "HKCU\\Software\\Policies\\Kopiavakt"
-NIN_BALLOONUSERCLICK = 0x405
 
 
 def set_policy(gui, name, value):
@@ -159,7 +160,7 @@ def test_hanging_receiver_never_holds_up_the_window(gui):
 
 
 def test_alerts_dialog(gui):
-    """With nothing configured no alert file appears; "Aviseringar..." (command 40100) opens the
+    """With nothing configured no alert file appears; "Aviseringar..." (IDM_ALERTS) opens the
     dialog, whose "Skicka test" reports each channel; "OK" turns the alerts on; a policy value
     shows greyed while a bad one is named and ignored."""
     receiver = WebhookReceiver()
@@ -174,12 +175,13 @@ def test_alerts_dialog(gui):
         for name in ("alerts.bin", "alert_state.bin", "outbox.bin"):
             assert not (gui.work_folder / name).exists(), f"{name} with nothing configured"
 
-        gui.must("command", 40100)
-        fields = gui.must("alerts", "--set", f"1100={receiver.url('/hook')}", "--set",
-                          f"1102={receiver.url('/ping')}", "--test", "--ok",
-                          "--timeout", 60000).lines()
+        gui.must("command", ids.IDM_ALERTS)
+        fields = gui.must("alerts", "--set", f"{ids.IDC_ALERT_WEBHOOK_URL}={receiver.url('/hook')}",
+                          "--set", f"{ids.IDC_ALERT_PING_URL}={receiver.url('/ping')}", "--test",
+                          "--ok", "--timeout", 60000).lines()
         assert fields[0] == "Aviseringar", "caption"
-        result = next(line for line in fields if line.startswith("1116\t"))
+        result = next(line for line in fields
+                      if line.startswith(f"{ids.IDC_ALERT_TEST_RESULT}\t"))
         assert "Webhook: levererad (204" in result and "Ping: levererad (200" in result, result
         assert [post["event"] for post in receiver.posts()] == ["test"]
         assert (gui.work_folder / "alerts.bin").exists(), "alerts.bin after OK"
@@ -191,12 +193,15 @@ def test_alerts_dialog(gui):
 
         set_policy(gui, "WebhookFormat", "slack")
         set_policy(gui, "MailPort", 0)
-        gui.must("command", 40100)
+        gui.must("command", ids.IDM_ALERTS)
         fields = gui.must("alerts", "--cancel").lines()
-        assert f"1100\tenabled\t{receiver.url('/hook')}" in fields, "the user's webhook"
-        assert "1101\tdisabled\tSlack" in fields, "the policy's format, greyed"
-        assert "1104\tenabled\t" in fields, "the port, whose policy value is unusable"
-        problems = next(line for line in fields if line.startswith("1113\t"))
+        assert f"{ids.IDC_ALERT_WEBHOOK_URL}\tenabled\t{receiver.url('/hook')}" in fields, \
+            "the user's webhook"
+        assert f"{ids.IDC_ALERT_WEBHOOK_FORMAT}\tdisabled\tSlack" in fields, \
+            "the policy's format, greyed"
+        assert f"{ids.IDC_ALERT_MAIL_PORT}\tenabled\t" in fields, \
+            "the port, whose policy value is unusable"
+        problems = next(line for line in fields if line.startswith(f"{ids.IDC_ALERT_PROBLEMS}\t"))
         assert 'MailPort: ogiltigt värde "0", används inte.' in problems, problems
         assert "Gråa fält är inställda av administratören." in problems, problems
         gui.exit_client()

@@ -3,7 +3,9 @@ the attention marks."""
 
 import time
 
+import resource_ids as ids
 from conftest import rows_by_id
+from win32_constants import SC_CLOSE, VK_ESCAPE, VK_RETURN, WM_SYSCOMMAND
 from wine_harness import START_SECONDS, START_TIMEOUT_MS, hex_of
 
 WARNING = ("Varning! Minst en säkerhetskopia är föråldrad och har inte uppdaterats! Avsluta "
@@ -32,8 +34,8 @@ def test_startup_rows(gui):
     gui.must("visible")
     texts = gui.must("texts").lines()
     assert "caption\tKopiavakt" in texts
-    assert "1004\tButton\tLägg till användare..." in texts
-    assert "1005\tButton\tStäng" in texts
+    assert f"{ids.IDC_ADD_USER}\tButton\tLägg till användare..." in texts
+    assert f"{ids.IDC_HIDE}\tButton\tStäng" in texts
     assert gui.must("headers").lines() == [
         "Namn", "Senaste kopiering", "Antal filer", "Total storlek", "Antal uteslutna filer",
         "Antal kopieringar utförda", "Antal lagrade kopior", "Diskutrymme"], "column headers"
@@ -53,13 +55,13 @@ def test_close_hides(gui):
     gui.client.start()
     gui.must("wait-visible", "--timeout", START_TIMEOUT_MS)
 
-    for key in (27, 13):
-        gui.must("key", "--vk", key, "--title", "Kopiavakt", "--child", 1002)
+    for key in (VK_ESCAPE, VK_RETURN):
+        gui.must("key", "--vk", key, "--title", "Kopiavakt", "--child", ids.IDC_ACCOUNT_LIST)
         gui.must("wait-visible", "--timeout", 1000)
     # (Enter on the focused OK button would press it, as in every dialog.)
-    gui.must("command", 40013)
-    gui.must("key", "--vk", 27, "--title", "Kopiavakt", "--child", 1009)
-    gui.must("wait-window", "--title", "Kopiavakt", "--child", 1009, "--timeout", 1000)
+    gui.must("command", ids.IDM_ABOUT)
+    gui.must("key", "--vk", VK_ESCAPE, "--title", "Kopiavakt", "--child", ids.IDC_ABOUT_OK)
+    gui.must("wait-window", "--title", "Kopiavakt", "--child", ids.IDC_ABOUT_OK, "--timeout", 1000)
     gui.must("about", "--close")
 
     gui.must("close")
@@ -69,14 +71,14 @@ def test_close_hides(gui):
     gui.must("tray", "lbuttondown")
     gui.must("wait-visible")
 
-    for hide in (1005, 40035):
+    for hide in (ids.IDC_HIDE, ids.IDM_HIDE):
         gui.must("command", hide)
         gui.must("wait-hidden")
-        gui.must("command", 40033)
+        gui.must("command", ids.IDM_OPEN)
         gui.must("wait-visible")
 
     # The frame's close box arrives as WM_SYSCOMMAND SC_CLOSE, which becomes WM_CLOSE.
-    gui.must("post", "0x0112", "0xF060")
+    gui.must("post", WM_SYSCOMMAND, SC_CLOSE)
     gui.must("wait-hidden")
     gui.must("tray", "lbuttonup", "--settle")
     assert gui.auto("visible").rc == 4, "visibility after a button release (4 = hidden)"
@@ -91,14 +93,14 @@ def test_exit_ask(gui):
     gui.client.start()
     gui.must("wait-visible", "--timeout", START_TIMEOUT_MS)
 
-    gui.must("command", 40002)
+    gui.must("command", ids.IDM_EXIT_ASK)
     box = gui.must("msgbox", "--buttons", "--owner", "--press", "no").out
     assert box == f"{EXIT_QUESTION}\nbuttons: yes no\nowner: main", "exit question"
     gui.must("settle")
     assert gui.client.running(), "the client ended after No"
     gui.must("visible")
 
-    gui.must("command", 40002)
+    gui.must("command", ids.IDM_EXIT_ASK)
     gui.must("msgbox", "--press", "yes")
     assert gui.client.wait_exit(20) == 0, "exit code"
 
@@ -128,7 +130,7 @@ def test_second_instance(gui):
     gui.must("wait-visible", "--foreground")
     assert first.poll() is None, "the first instance ended"
     main_windows = gui.must("count-windows", "--title", "Kopiavakt", "--class", "#32770",
-                            "--child", 1002, "--hidden-too").out
+                            "--child", ids.IDC_ACCOUNT_LIST, "--hidden-too").out
     assert main_windows == "1", "main windows"
     assert gui.message_boxes() == "0", "message boxes shown by the second instance"
 
@@ -176,7 +178,7 @@ def test_refresh_server_down(gui):
     times_before = (gui.work_folder / "time_list.bin").read_bytes()
     gui.server.stop()
 
-    gui.must("command", 40006)
+    gui.must("command", ids.IDM_REFRESH)
     box = gui.must("msgbox", "--buttons", "--owner").out
     assert box == "Fel: Fick ingen kontakt med servern.\nbuttons: ok\nowner: main", "error box"
     gui.must("rows", "--count", 0)
@@ -216,7 +218,7 @@ def test_attention_marks(gui):
     gui.must("tray-tip", "--expect", "Kopiavakt\\n1 konto har en föråldrad kopia")
 
     requests = gui.server.requests()
-    gui.must("command", 40021)
+    gui.must("command", ids.IDM_SETTINGS)
     gui.must("settings", "--days", 15, "--ok")
     gui.must("tray-tip", "--expect", "Kopiavakt")
     gui.must("settle")
@@ -232,7 +234,7 @@ def test_attention_marks(gui):
 
     # While a slow reply keeps the window blocked, the tooltip says that an update runs.
     gui.server.start("--fault", "slow", "--delay-ms", 3000)
-    gui.must("command", 40006)
+    gui.must("command", ids.IDM_REFRESH)
     gui.must("tray-tip", "--expect", "Kopiavakt\\nUppdaterar status…")
     gui.must("tray-tip", "--expect", "Kopiavakt", "--timeout", 20000)
     gui.exit_client()

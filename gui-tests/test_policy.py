@@ -2,6 +2,7 @@
 warning period, a locked account list and a preset user list; kopiavakt-check honours the first
 two."""
 
+import resource_ids as ids
 from conftest import FILES_WIN, rows_by_id
 from test_main_window import WARNING
 from wine_harness import wait_until, windows_path
@@ -33,7 +34,7 @@ def test_policy_server_and_period(gui, programs):
     gui.client.start()
     assert rows_by_id(gui.client_ready(1).out)["21"][1] == "Kontoret", "row from 127.0.0.2"
 
-    gui.must("command", 40021)
+    gui.must("command", ids.IDM_SETTINGS)
     dialog = gui.must("settings", "--ok").lines()
     assert "* 7 dagar\t7" in dialog and dialog[-1] == "(greyed)", f"settings dialog: {dialog}"
     gui.must("settle")
@@ -67,19 +68,20 @@ def test_policy_locked_preset_list(gui):
 
     # Wine lets no other process read the menus (tests/win32 checks them in-process).
     greyed = gui.must("greyed").lines()
-    menus = ("40022", "40023", "40027") if "40022" in greyed or not any(
-        line.startswith("menu ") for line in greyed) else ()
-    for item in (*menus, "1004"):
+    changing = [str(i) for i in (ids.IDM_ADD_ACCOUNT, ids.IDM_REMOVE_SELECTED, ids.IDM_IMPORT_LIST)]
+    menus = changing if changing[0] in greyed or not any(
+        line.startswith("menu ") for line in greyed) else []
+    for item in (*menus, str(ids.IDC_ADD_USER)):
         assert item in greyed, f"{item} not greyed: {greyed}"
-    assert "40028" not in greyed, "export greyed"
-    gui.must("command", 40022)
+    assert str(ids.IDM_EXPORT_LIST) not in greyed, "export greyed"
+    gui.must("command", ids.IDM_ADD_ACCOUNT)
     gui.must("msgbox", "--expect", LOCKED, "--press", "ok")
     gui.must("select", "--id", 31)
-    gui.must("command", 40011)
+    gui.must("command", ids.IDM_REMOVE_FROM_LIST)
     gui.must("msgbox", "--expect", LOCKED, "--press", "ok")
     gui.must("settle")
     assert account_list.read_bytes() == before, "account_list.bin after refused changes"
-    gui.must("command", 40028)
+    gui.must("command", ids.IDM_EXPORT_LIST)
     gui.must("file-dialog", "--path", FILES_WIN + "\\export.ulf")
     exported = gui.files_dir / "export.ulf"
     wait_until(exported.exists, 10, "no export")

@@ -6,6 +6,7 @@ import os
 import subprocess
 import time
 
+import resource_ids as ids
 from wine_harness import wait_until
 
 DAY = 86400
@@ -59,7 +60,7 @@ def test_own_period_and_pause(gui):
     gui.must("tray-tip", "--expect", "Kopiavakt\\n2 konton har föråldrade kopior")
 
     gui.must("select", "--id", 7)
-    gui.must("command", 40150)
+    gui.must("command", ids.IDM_ACCOUNT_RULES)
     fields = gui.must("rules-dialog", "--own-days", 14, "--ok").lines()
     assert fields == ["Regler för kontot", "own-period\toff\t3", "size\ton\t50",
                       "files\ton\t50", "copies\ton\t50"], "the rules dialog at first"
@@ -78,12 +79,12 @@ def test_own_period_and_pause(gui):
     gui.must("settle")
 
     gui.must("select", "--id", 7)
-    gui.must("command", 40150)
+    gui.must("command", ids.IDM_ACCOUNT_RULES)
     assert "own-period\ton\t14" in gui.must("rules-dialog", "--cancel").lines(), \
         "the stored period on reopening"
 
     gui.must("select", "--id", 8)
-    gui.must("command", 40152)  # "Pausa varningar" > "1 dag"
+    gui.must("command", ids.IDM_SNOOZE_1_DAY)  # "Pausa varningar" > "1 dag"
     gui.must("tray-tip", "--expect", "Kopiavakt")
     gui.must("select", "--none")
     gui.must("settle")
@@ -108,12 +109,12 @@ def test_history_window(gui):
     for age, files, size, stored in ((DAY, 1250, 52000000, 30), (60, 1250, 5000000, 31)):
         gui.keytool.account("--id", 7, "--name", "Kontoret", "--keep-secret", "--age", age,
                             "--files", files, "--total-size", size, "--stored-copies", stored)
-        gui.must("command", 40006)  # "Uppdatera"
+        gui.must("command", ids.IDM_REFRESH)  # "Uppdatera"
         gui.must("settle")
     gui.must("tray-tip", "--expect", "Kopiavakt\\n1 konto har en avvikande kopia")
 
     gui.must("select", "--id", 7)
-    gui.must("command", 40156)
+    gui.must("command", ids.IDM_HISTORY)
     shown = gui.must("history").lines()
     assert shown[0] == "Historik – Kontoret", "the history window's caption"
     assert len(shown) == 4, f"three records, newest first: {shown}"

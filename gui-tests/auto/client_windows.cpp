@@ -43,6 +43,14 @@ WindowQuery alertsDialogQuery() {
     return dialogWith({IDC_ALERT_WEBHOOK_URL, IDC_ALERT_TEST, IDC_ALERT_OK});
 }
 
+WindowQuery rulesDialogQuery() {
+    return dialogWith({IDC_RULES_OWN_PERIOD, IDC_RULES_PERIOD_DAYS, IDC_RULES_OK});
+}
+
+WindowQuery historyWindowQuery() {
+    return dialogWith({IDC_HISTORY_CHART, IDC_HISTORY_LIST, IDC_HISTORY_EXPORT});
+}
+
 WindowQuery aboutDialogQuery() {
     WindowQuery query = dialogWith({IDC_ABOUT_OK});
     query.title = L"Kopiavakt";

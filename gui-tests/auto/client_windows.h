@@ -3,7 +3,7 @@
 // never by position. Captions that hold å, ä or ö are not needed to find a window, so the
 // queries work whatever the ANSI code page of the running system.
 #include "app/win32/resource_ids.h"
-#include "gui-tests/auto/windows.h"
+#include "gui-tests/auto/window_finder.h"
 
 namespace kpv::automation {
 
@@ -19,6 +19,8 @@ WindowQuery settingsDialogQuery();
 WindowQuery excludedDialogQuery();
 WindowQuery aboutDialogQuery();
 WindowQuery alertsDialogQuery();
+WindowQuery rulesDialogQuery();
+WindowQuery historyWindowQuery();
 
 // A visible common file dialog (either layout), polling until the deadline.
 HWND waitForFileDialog(const Deadline& deadline);

@@ -1,6 +1,5 @@
 #include "gui-tests/auto/command_support.h"
 
-#include "gui-tests/auto/commands.h"
 #include "gui-tests/auto/text.h"
 
 #include <cstdint>
@@ -37,6 +36,28 @@ HWND mainWindow(const Deadline& deadline) {
     if (window == nullptr)
         fail(EXIT_TIMED_OUT, "no main window (caption Kopiavakt with list view 1002)");
     return window;
+}
+
+HWND accountList(HWND mainWindow) {
+    return findDescendant(mainWindow, IDC_ACCOUNT_LIST);
+}
+
+int waitUntilClosed(HWND dialog, const Deadline& deadline, std::string_view how) {
+    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+        if (deadline.passed())
+            return fail(EXIT_TIMED_OUT, "the window did not close " + std::string(how));
+        Sleep(50);
+    }
+    return EXIT_DONE;
+}
+
+int press(HWND dialog, int id, const Deadline& deadline) {
+    HWND button = GetDlgItem(dialog, id);
+    if (button == nullptr)
+        return fail(EXIT_FAILED, "the window has no button " + std::to_string(id));
+    if (!postCommand(dialog, id, button))
+        return fail(EXIT_FAILED, "could not post the button press");
+    return waitUntilClosed(dialog, deadline, "after the button press");
 }
 
 WindowQuery queryFromOptions(Options& options) {

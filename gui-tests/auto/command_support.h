@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the command files: messages, printing and the windows every command needs.
 #include "gui-tests/auto/client_windows.h"
+#include "gui-tests/auto/commands.h"
 #include "gui-tests/auto/options.h"
 
 #include <string>
@@ -18,6 +19,27 @@ std::string hexHandle(HWND window);
 
 // The main window, waiting up to the deadline; nullptr (with a message) when it never came.
 HWND mainWindow(const Deadline& deadline);
+
+// The start of every command on the main window, once it has read its own options: a usage
+// error ends it with EXIT_USAGE, a main window that does not come by the deadline with
+// EXIT_TIMED_OUT; otherwise act(window) gives the exit code.
+template <typename Act>
+int onMainWindow(Options& options, const Deadline& deadline, Act act) {
+    if (!options.ok())
+        return fail(EXIT_USAGE, options.error());
+    HWND window = mainWindow(deadline);
+    return window == nullptr ? EXIT_TIMED_OUT : act(window);
+}
+
+// The main window's list of accounts (list view 1002).
+HWND accountList(HWND mainWindow);
+
+// Waits until the dialog has gone (or is hidden); EXIT_TIMED_OUT, with "the window did not
+// close " + how, when it is still there at the deadline.
+int waitUntilClosed(HWND dialog, const Deadline& deadline, std::string_view how);
+
+// Presses button id of the dialog, as a click would, and waits until the dialog has gone.
+int press(HWND dialog, int id, const Deadline& deadline);
 
 // The query built from --title, --class and repeated --child / --no-child, plus --hidden-too.
 WindowQuery queryFromOptions(Options& options);

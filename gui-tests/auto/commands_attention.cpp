@@ -11,7 +11,7 @@
 #include "gui-tests/auto/list_view.h"
 #include "gui-tests/auto/remote_memory.h"
 #include "gui-tests/auto/text.h"
-#include "gui-tests/auto/windows.h"
+#include "gui-tests/auto/window_finder.h"
 
 #include <commctrl.h>
 
@@ -165,16 +165,13 @@ int commandTrayTip(Options& options) {
 
 int commandTaskbarCreated(Options& options) {
     const DWORD timeout = options.timeoutMs();
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
-    // A registered message has the same id in every process.
-    const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
-    HWND window = mainWindow(Deadline(timeout));
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    if (message == 0 || !PostMessageW(window, message, 0, 0))
-        return fail(EXIT_FAILED, "could not post TaskbarCreated");
-    return settle(window, timeout) ? EXIT_DONE : fail(EXIT_TIMED_OUT, "no answer");
+    return onMainWindow(options, Deadline(timeout), [&](HWND window) {
+        // A registered message has the same id in every process.
+        const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+        if (message == 0 || !PostMessageW(window, message, 0, 0))
+            return fail(EXIT_FAILED, "could not post TaskbarCreated");
+        return settle(window, timeout) ? EXIT_DONE : fail(EXIT_TIMED_OUT, "no answer");
+    });
 }
 
 int commandRowColour(Options& options) {
@@ -182,27 +179,26 @@ int commandRowColour(Options& options) {
     const auto id = options.number(L"id");
     if (!options.ok() || !id)
         return fail(EXIT_USAGE, "row-colour needs --id N");
-    HWND window = mainWindow(Deadline(timeout));
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    HWND list = findDescendant(window, IDC_ACCOUNT_LIST);
-    const auto rows = readRows(list);
-    if (!rows)
-        return fail(EXIT_FAILED, "could not read the rows");
-    for (std::size_t row = 0; row < rows->size(); ++row) {
-        if ((*rows)[row].itemData != static_cast<LPARAM>(*id))
-            continue;
-        const auto area = rowRectangle(list, static_cast<int>(row));
-        const auto colour = area ? dominantColour(*area) : std::nullopt;
-        if (!colour)
-            return fail(EXIT_FAILED, "could not read the row's pixels");
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%02X%02X%02X", GetRValue(*colour), GetGValue(*colour),
-                      GetBValue(*colour));
-        out(std::string(hex) + "\n");
-        return EXIT_DONE;
-    }
-    return fail(EXIT_FAILED, "no row has that item data");
+    return onMainWindow(options, Deadline(timeout), [&](HWND window) {
+        HWND list = accountList(window);
+        const auto rows = readRows(list);
+        if (!rows)
+            return fail(EXIT_FAILED, "could not read the rows");
+        for (std::size_t row = 0; row < rows->size(); ++row) {
+            if ((*rows)[row].itemData != static_cast<LPARAM>(*id))
+                continue;
+            const auto area = rowRectangle(list, static_cast<int>(row));
+            const auto colour = area ? dominantColour(*area) : std::nullopt;
+            if (!colour)
+                return fail(EXIT_FAILED, "could not read the row's pixels");
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%02X%02X%02X", GetRValue(*colour), GetGValue(*colour),
+                          GetBValue(*colour));
+            out(std::string(hex) + "\n");
+            return EXIT_DONE;
+        }
+        return fail(EXIT_FAILED, "no row has that item data");
+    });
 }
 
 } // namespace kpv::automation

@@ -28,21 +28,6 @@ std::optional<int> buttonId(const std::wstring& name) {
     return std::nullopt;
 }
 
-// Presses button id of dialog and waits until the dialog has gone.
-int press(HWND dialog, int id, const Deadline& deadline) {
-    HWND button = GetDlgItem(dialog, id);
-    if (button == nullptr)
-        return fail(EXIT_FAILED, "the window has no button " + std::to_string(id));
-    if (!postCommand(dialog, id, button))
-        return fail(EXIT_FAILED, "could not post the button press");
-    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
-        if (deadline.passed())
-            return fail(EXIT_TIMED_OUT, "the window did not close after the button press");
-        Sleep(50);
-    }
-    return EXIT_DONE;
-}
-
 // The action flags shared by the client's own dialogs: which button to press, if any.
 std::optional<int> chosenButton(Options& options, int okId, int cancelId) {
     if (options.flag(L"ok"))
@@ -56,12 +41,7 @@ std::optional<int> chosenButton(Options& options, int okId, int cancelId) {
 int closeFromFrame(HWND dialog, const Deadline& deadline) {
     if (!PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0))
         return fail(EXIT_FAILED, "could not post the close command");
-    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
-        if (deadline.passed())
-            return fail(EXIT_TIMED_OUT, "the window did not close from its frame");
-        Sleep(50);
-    }
-    return EXIT_DONE;
+    return waitUntilClosed(dialog, deadline, "from its frame");
 }
 
 int finish(Options& options, HWND dialog, int okId, int cancelId, const Deadline& deadline) {

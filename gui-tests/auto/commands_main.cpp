@@ -31,31 +31,24 @@ bool anyColumnContains(const std::vector<ListRow>& rows, const std::wstring& nee
     return false;
 }
 
-HWND listOf(HWND window) {
-    return findDescendant(window, IDC_ACCOUNT_LIST);
-}
-
 int postToMain(Options& options, UINT message, WPARAM wParam, LPARAM lParam) {
     const DWORD timeout = options.timeoutMs();
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
-    HWND window = mainWindow(Deadline(timeout));
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    const ULONGLONG posted = GetTickCount64();
-    if (!PostMessageW(window, message, wParam, lParam))
-        return fail(EXIT_FAILED, "could not post to the main window");
-    if (options.flag(L"time")) {
-        // Long enough for an idle thread to take the message, short against what is timed.
-        Sleep(20);
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result))
-            return fail(EXIT_TIMED_OUT, "the main window did not answer");
-        out("elapsed_ms " + std::to_string(GetTickCount64() - posted) + "\n");
-    } else if (options.flag(L"settle") && !settle(window, timeout)) {
-        return fail(EXIT_TIMED_OUT, "the main window did not settle");
-    }
-    return EXIT_DONE;
+    return onMainWindow(options, Deadline(timeout), [&](HWND window) {
+        const ULONGLONG posted = GetTickCount64();
+        if (!PostMessageW(window, message, wParam, lParam))
+            return fail(EXIT_FAILED, "could not post to the main window");
+        if (options.flag(L"time")) {
+            // Long enough for an idle thread to take the message, short against what is timed.
+            Sleep(20);
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &result))
+                return fail(EXIT_TIMED_OUT, "the main window did not answer");
+            out("elapsed_ms " + std::to_string(GetTickCount64() - posted) + "\n");
+        } else if (options.flag(L"settle") && !settle(window, timeout)) {
+            return fail(EXIT_TIMED_OUT, "the main window did not settle");
+        }
+        return EXIT_DONE;
+    });
 }
 
 } // namespace
@@ -66,77 +59,68 @@ int commandRows(Options& options) {
     const auto minimum = options.number(L"min");
     const auto contains = options.text(L"contains");
     const auto lacks = options.text(L"lacks");
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
     const Deadline deadline(timeout);
-    HWND window = mainWindow(deadline);
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    HWND list = listOf(window);
-    std::vector<ListRow> rows;
-    for (;;) {
-        auto read = readRows(list);
-        if (read) {
-            rows = std::move(*read);
-            const auto size = static_cast<std::int64_t>(rows.size());
-            const bool met = (!count || size == *count) && (!minimum || size >= *minimum) &&
-                             (!contains || anyColumnContains(rows, *contains)) &&
-                             (!lacks || !anyColumnContains(rows, *lacks));
-            if (met)
-                break;
+    return onMainWindow(options, deadline, [&](HWND window) {
+        HWND list = accountList(window);
+        std::vector<ListRow> rows;
+        for (;;) {
+            auto read = readRows(list);
+            if (read) {
+                rows = std::move(*read);
+                const auto size = static_cast<std::int64_t>(rows.size());
+                const bool met = (!count || size == *count) && (!minimum || size >= *minimum) &&
+                                 (!contains || anyColumnContains(rows, *contains)) &&
+                                 (!lacks || !anyColumnContains(rows, *lacks));
+                if (met)
+                    break;
+            }
+            if (deadline.passed()) {
+                for (const ListRow& row : rows)
+                    out(rowLine(row) + "\n");
+                return fail(EXIT_TIMED_OUT, read ? "the rows did not reach the wanted state"
+                                                 : "could not read the list view");
+            }
+            Sleep(100);
         }
-        if (deadline.passed()) {
-            for (const ListRow& row : rows)
-                out(rowLine(row) + "\n");
-            return fail(EXIT_TIMED_OUT, read ? "the rows did not reach the wanted state"
-                                             : "could not read the list view");
-        }
-        Sleep(100);
-    }
-    std::string text;
-    for (const ListRow& row : rows)
-        text += rowLine(row) + "\n";
-    out(text);
-    return EXIT_DONE;
+        std::string text;
+        for (const ListRow& row : rows)
+            text += rowLine(row) + "\n";
+        out(text);
+        return EXIT_DONE;
+    });
 }
 
 int commandRowCount(Options& options) {
     const DWORD timeout = options.timeoutMs();
     const auto count = options.number(L"count");
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
     const Deadline deadline(timeout);
-    HWND window = mainWindow(deadline);
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    HWND list = listOf(window);
-    for (;;) {
-        DWORD_PTR rows = 0;
-        const bool answered = SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL,
-                                                  deadline.remaining() + 1, &rows) != 0;
-        if (answered && (!count || static_cast<std::int64_t>(rows) == *count)) {
-            out(std::to_string(rows) + "\n");
-            return EXIT_DONE;
+    return onMainWindow(options, deadline, [&](HWND window) {
+        HWND list = accountList(window);
+        for (;;) {
+            DWORD_PTR rows = 0;
+            const bool answered = SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL,
+                                                      deadline.remaining() + 1, &rows) != 0;
+            if (answered && (!count || static_cast<std::int64_t>(rows) == *count)) {
+                out(std::to_string(rows) + "\n");
+                return EXIT_DONE;
+            }
+            if (deadline.passed())
+                return fail(EXIT_TIMED_OUT, "the row count did not reach the wanted number");
+            Sleep(20);
         }
-        if (deadline.passed())
-            return fail(EXIT_TIMED_OUT, "the row count did not reach the wanted number");
-        Sleep(20);
-    }
+    });
 }
 
 int commandHeaders(Options& options) {
-    const DWORD timeout = options.timeoutMs();
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
-    HWND window = mainWindow(Deadline(timeout));
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    const auto headers = readHeaders(listOf(window));
-    if (!headers)
-        return fail(EXIT_FAILED, "could not read the column headers");
-    for (const std::wstring& header : *headers)
-        printLine(header);
-    return EXIT_DONE;
+    const Deadline deadline(options.timeoutMs());
+    return onMainWindow(options, deadline, [](HWND window) {
+        const auto headers = readHeaders(accountList(window));
+        if (!headers)
+            return fail(EXIT_FAILED, "could not read the column headers");
+        for (const std::wstring& header : *headers)
+            printLine(header);
+        return EXIT_DONE;
+    });
 }
 
 int commandSelect(Options& options) {
@@ -151,32 +135,31 @@ int commandSelect(Options& options) {
         1)
         return fail(EXIT_USAGE, "select needs one of --id N, --row N, --none");
     const Deadline deadline(timeout);
-    HWND window = mainWindow(deadline);
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    HWND list = listOf(window);
-    for (;;) {
-        const auto rows = readRows(list);
-        int index = -1;
-        bool found = none;
-        if (rows && row && *row >= 0 && static_cast<std::size_t>(*row) < rows->size()) {
-            index = static_cast<int>(*row);
-            found = true;
+    return onMainWindow(options, deadline, [&](HWND window) {
+        HWND list = accountList(window);
+        for (;;) {
+            const auto rows = readRows(list);
+            int index = -1;
+            bool found = none;
+            if (rows && row && *row >= 0 && static_cast<std::size_t>(*row) < rows->size()) {
+                index = static_cast<int>(*row);
+                found = true;
+            }
+            if (rows && id) {
+                for (std::size_t i = 0; i < rows->size() && !found; ++i)
+                    if (static_cast<std::int64_t>((*rows)[i].itemData) == *id) {
+                        index = static_cast<int>(i);
+                        found = true;
+                    }
+            }
+            if (found)
+                return selectRow(list, index) ? EXIT_DONE
+                                              : fail(EXIT_FAILED, "could not select the row");
+            if (deadline.passed())
+                return fail(EXIT_TIMED_OUT, "no such row");
+            Sleep(100);
         }
-        if (rows && id) {
-            for (std::size_t i = 0; i < rows->size() && !found; ++i)
-                if (static_cast<std::int64_t>((*rows)[i].itemData) == *id) {
-                    index = static_cast<int>(i);
-                    found = true;
-                }
-        }
-        if (found)
-            return selectRow(list, index) ? EXIT_DONE
-                                          : fail(EXIT_FAILED, "could not select the row");
-        if (deadline.passed())
-            return fail(EXIT_TIMED_OUT, "no such row");
-        Sleep(100);
-    }
+    });
 }
 
 int commandPostCommand(Options& options) {
@@ -234,76 +217,63 @@ int commandTray(Options& options) {
 
 int commandSettle(Options& options) {
     const DWORD timeout = options.timeoutMs();
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
-    HWND window = mainWindow(Deadline(timeout));
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    return settle(window, timeout) ? EXIT_DONE
-                                   : fail(EXIT_TIMED_OUT, "the main window did not answer");
+    return onMainWindow(options, Deadline(timeout), [&](HWND window) {
+        return settle(window, timeout) ? EXIT_DONE
+                                       : fail(EXIT_TIMED_OUT, "the main window did not answer");
+    });
 }
 
 int commandVisible(Options& options) {
-    const DWORD timeout = options.timeoutMs();
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
-    HWND window = mainWindow(Deadline(timeout));
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    const bool visible = IsWindowVisible(window) != 0;
-    out(visible ? "visible\n" : "hidden\n");
-    return visible ? EXIT_DONE : EXIT_HIDDEN;
+    const Deadline deadline(options.timeoutMs());
+    return onMainWindow(options, deadline, [](HWND window) {
+        const bool visible = IsWindowVisible(window) != 0;
+        out(visible ? "visible\n" : "hidden\n");
+        return visible ? EXIT_DONE : EXIT_HIDDEN;
+    });
 }
 
 int commandGreyed(Options& options) {
-    const DWORD timeout = options.timeoutMs();
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
-    HWND window = mainWindow(Deadline(timeout));
-    if (window == nullptr)
-        return fail(EXIT_TIMED_OUT, "no main window");
-    // Windows lets another process read a window's menus; Wine keeps them in the owner's
-    // process, and then only the buttons can be told.
-    HMENU bar = GetMenu(window);
-    const int menus = bar != nullptr ? GetMenuItemCount(bar) : 0;
-    if (bar != nullptr && menus < 0)
-        out("menu (not readable from another process)\n");
-    for (int m = 0; m < menus; ++m) {
-        HMENU popup = GetSubMenu(bar, m);
-        const int items = popup != nullptr ? GetMenuItemCount(popup) : 0;
-        for (int i = 0; i < items; ++i) {
-            const UINT id = GetMenuItemID(popup, i);
-            const UINT state = GetMenuState(popup, static_cast<UINT>(i), MF_BYPOSITION);
-            if (id != 0 && id != static_cast<UINT>(-1) && state != static_cast<UINT>(-1) &&
-                (state & (MF_GRAYED | MF_DISABLED)) != 0)
-                out(std::to_string(id) + "\n");
+    const Deadline deadline(options.timeoutMs());
+    return onMainWindow(options, deadline, [](HWND window) {
+        // Windows lets another process read a window's menus; Wine keeps them in the owner's
+        // process, and then only the buttons can be told.
+        HMENU bar = GetMenu(window);
+        const int menus = bar != nullptr ? GetMenuItemCount(bar) : 0;
+        if (bar != nullptr && menus < 0)
+            out("menu (not readable from another process)\n");
+        for (int m = 0; m < menus; ++m) {
+            HMENU popup = GetSubMenu(bar, m);
+            const int items = popup != nullptr ? GetMenuItemCount(popup) : 0;
+            for (int i = 0; i < items; ++i) {
+                const UINT id = GetMenuItemID(popup, i);
+                const UINT state = GetMenuState(popup, static_cast<UINT>(i), MF_BYPOSITION);
+                if (id != 0 && id != static_cast<UINT>(-1) && state != static_cast<UINT>(-1) &&
+                    (state & (MF_GRAYED | MF_DISABLED)) != 0)
+                    out(std::to_string(id) + "\n");
+            }
         }
-    }
-    for (int id : {IDC_ADD_USER, IDC_HIDE})
-        if (!IsWindowEnabled(GetDlgItem(window, id)))
-            out(std::to_string(id) + "\n");
-    return EXIT_DONE;
+        for (int id : {IDC_ADD_USER, IDC_HIDE})
+            if (!IsWindowEnabled(GetDlgItem(window, id)))
+                out(std::to_string(id) + "\n");
+        return EXIT_DONE;
+    });
 }
 
 namespace {
 
 int waitForVisibility(Options& options, bool wanted) {
-    const DWORD timeout = options.timeoutMs();
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
-    const Deadline deadline(timeout);
-    HWND window = mainWindow(deadline);
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    while ((IsWindowVisible(window) != 0) != wanted) {
-        if (deadline.passed())
-            return fail(EXIT_TIMED_OUT, wanted ? "the main window stayed hidden"
-                                               : "the main window stayed visible");
-        Sleep(50);
-    }
-    if (wanted && options.flag(L"foreground") && GetForegroundWindow() != window)
-        return fail(EXIT_FAILED, "the main window is not the foreground window");
-    return EXIT_DONE;
+    const Deadline deadline(options.timeoutMs());
+    return onMainWindow(options, deadline, [&](HWND window) {
+        while ((IsWindowVisible(window) != 0) != wanted) {
+            if (deadline.passed())
+                return fail(EXIT_TIMED_OUT, wanted ? "the main window stayed hidden"
+                                                   : "the main window stayed visible");
+            Sleep(50);
+        }
+        if (wanted && options.flag(L"foreground") && GetForegroundWindow() != window)
+            return fail(EXIT_FAILED, "the main window is not the foreground window");
+        return EXIT_DONE;
+    });
 }
 
 void printMenu(HMENU menu, const std::string& path) {

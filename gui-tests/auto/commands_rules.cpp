@@ -13,25 +13,6 @@ namespace {
 
 constexpr DWORD ANSWER_TIMEOUT_MS = 5000;
 
-WindowQuery dialogWithChildren(std::vector<int> children) {
-    WindowQuery query;
-    query.className = L"#32770";
-    query.requiredChildren = std::move(children);
-    return query;
-}
-
-// Presses the button and waits until the dialog has gone.
-int pressAndWait(HWND dialog, int id, const Deadline& deadline) {
-    if (!postCommand(dialog, id, GetDlgItem(dialog, id)))
-        return fail(EXIT_FAILED, "could not post the button press");
-    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
-        if (deadline.passed())
-            return fail(EXIT_TIMED_OUT, "the window did not close after the button press");
-        Sleep(50);
-    }
-    return EXIT_DONE;
-}
-
 bool checked(HWND dialog, int id) {
     const auto state = sendWithin(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, ANSWER_TIMEOUT_MS);
     return state && *state == BST_CHECKED;
@@ -51,18 +32,15 @@ void printRule(HWND dialog, const char* name, int check, int number) {
 } // namespace
 
 int commandRowIcons(Options& options) {
-    const DWORD timeout = options.timeoutMs();
-    if (!options.ok())
-        return fail(EXIT_USAGE, options.error());
-    HWND window = mainWindow(Deadline(timeout));
-    if (window == nullptr)
-        return EXIT_TIMED_OUT;
-    const auto rows = readRows(findDescendant(window, IDC_ACCOUNT_LIST));
-    if (!rows)
-        return fail(EXIT_FAILED, "could not read the rows");
-    for (const ListRow& row : *rows)
-        out(std::to_string(row.itemData) + "\t" + std::to_string(row.image) + "\n");
-    return EXIT_DONE;
+    const Deadline deadline(options.timeoutMs());
+    return onMainWindow(options, deadline, [](HWND window) {
+        const auto rows = readRows(accountList(window));
+        if (!rows)
+            return fail(EXIT_FAILED, "could not read the rows");
+        for (const ListRow& row : *rows)
+            out(std::to_string(row.itemData) + "\t" + std::to_string(row.image) + "\n");
+        return EXIT_DONE;
+    });
 }
 
 int commandRulesDialog(Options& options) {
@@ -72,8 +50,7 @@ int commandRulesDialog(Options& options) {
     if (!options.ok())
         return fail(EXIT_USAGE, options.error());
     const Deadline deadline(timeout);
-    HWND dialog = waitForWindow(
-        dialogWithChildren({IDC_RULES_OWN_PERIOD, IDC_RULES_PERIOD_DAYS, IDC_RULES_OK}), deadline);
+    HWND dialog = waitForWindow(rulesDialogQuery(), deadline);
     if (dialog == nullptr)
         return fail(EXIT_TIMED_OUT, "no rules dialog appeared");
     printLine(windowText(dialog));
@@ -91,9 +68,9 @@ int commandRulesDialog(Options& options) {
                                ANSWER_TIMEOUT_MS))
         return fail(EXIT_FAILED, "could not set the size threshold");
     if (options.flag(L"ok"))
-        return pressAndWait(dialog, IDC_RULES_OK, deadline);
+        return press(dialog, IDC_RULES_OK, deadline);
     if (options.flag(L"cancel"))
-        return pressAndWait(dialog, IDC_RULES_CANCEL, deadline);
+        return press(dialog, IDC_RULES_CANCEL, deadline);
     return EXIT_DONE;
 }
 
@@ -102,8 +79,7 @@ int commandHistory(Options& options) {
     if (!options.ok())
         return fail(EXIT_USAGE, options.error());
     const Deadline deadline(timeout);
-    HWND dialog = waitForWindow(
-        dialogWithChildren({IDC_HISTORY_CHART, IDC_HISTORY_LIST, IDC_HISTORY_EXPORT}), deadline);
+    HWND dialog = waitForWindow(historyWindowQuery(), deadline);
     if (dialog == nullptr)
         return fail(EXIT_TIMED_OUT, "no history window appeared");
     const auto rows = readRows(GetDlgItem(dialog, IDC_HISTORY_LIST));
@@ -120,7 +96,7 @@ int commandHistory(Options& options) {
         !postCommand(dialog, IDC_HISTORY_EXPORT, GetDlgItem(dialog, IDC_HISTORY_EXPORT)))
         return fail(EXIT_FAILED, "could not press the export button");
     if (options.flag(L"close"))
-        return pressAndWait(dialog, IDC_HISTORY_CLOSE, deadline);
+        return press(dialog, IDC_HISTORY_CLOSE, deadline);
     return EXIT_DONE;
 }
 

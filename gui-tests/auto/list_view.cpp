@@ -1,7 +1,7 @@
 #include "gui-tests/auto/list_view.h"
 
 #include "gui-tests/auto/remote_memory.h"
-#include "gui-tests/auto/windows.h"
+#include "gui-tests/auto/window_finder.h"
 
 #include <commctrl.h>
 
@@ -24,6 +24,22 @@ std::optional<int> columnCount(HWND listView) {
     return static_cast<int>(*count);
 }
 
+// A block in the list view's process for one item record and, after it, its text.
+std::optional<RemoteBuffer> recordBuffer(HWND listView) {
+    return RemoteBuffer::allocate(listView, TEXT_OFFSET + TEXT_CHARS * sizeof(wchar_t));
+}
+
+// Points the record's text at the block's text part, empties that text (so an owner that copies
+// none leaves it empty) and writes the record to the start of the block.
+template <typename Record>
+bool writeRecord(RemoteBuffer& remote, Record& record) {
+    record.pszText = reinterpret_cast<LPWSTR>(remote.at(TEXT_OFFSET));
+    record.cchTextMax = static_cast<int>(TEXT_CHARS);
+    const wchar_t empty = L'\0';
+    return remote.write(TEXT_OFFSET, &empty, sizeof empty) &&
+           remote.write(0, &record, sizeof record);
+}
+
 std::optional<std::wstring> readRemoteText(const RemoteBuffer& remote) {
     std::wstring text(TEXT_CHARS, L'\0');
     if (!remote.read(TEXT_OFFSET, text.data(), TEXT_CHARS * sizeof(wchar_t)))
@@ -39,7 +55,7 @@ std::optional<std::vector<ListRow>> readRows(HWND listView) {
     const auto count = sendWithin(listView, LVM_GETITEMCOUNT, 0, 0, ANSWER_TIMEOUT_MS);
     if (!columns || !count || *count < 0)
         return std::nullopt;
-    auto remote = RemoteBuffer::allocate(listView, TEXT_OFFSET + TEXT_CHARS * sizeof(wchar_t));
+    auto remote = recordBuffer(listView);
     if (!remote)
         return std::nullopt;
 
@@ -52,11 +68,7 @@ std::optional<std::vector<ListRow>> readRows(HWND listView) {
             item.iItem = row;
             item.iSubItem = column;
             item.stateMask = LVIS_SELECTED;
-            item.pszText = reinterpret_cast<LPWSTR>(remote->at(TEXT_OFFSET));
-            item.cchTextMax = static_cast<int>(TEXT_CHARS);
-            const wchar_t empty = L'\0';
-            if (!remote->write(TEXT_OFFSET, &empty, sizeof empty) ||
-                !remote->write(0, &item, sizeof item))
+            if (!writeRecord(*remote, item))
                 return std::nullopt;
             const auto ok = sendWithin(listView, LVM_GETITEMW, 0, remote->at(0), ANSWER_TIMEOUT_MS);
             if (!ok)
@@ -89,18 +101,14 @@ std::optional<std::vector<std::wstring>> readHeaders(HWND listView) {
     if (!header || !columns)
         return std::nullopt;
     HWND headerWindow = reinterpret_cast<HWND>(*header);
-    auto remote = RemoteBuffer::allocate(listView, TEXT_OFFSET + TEXT_CHARS * sizeof(wchar_t));
+    auto remote = recordBuffer(listView);
     if (!remote)
         return std::nullopt;
     std::vector<std::wstring> headers;
     for (int column = 0; column < *columns; ++column) {
         HDITEMW item{};
         item.mask = HDI_TEXT;
-        item.pszText = reinterpret_cast<LPWSTR>(remote->at(TEXT_OFFSET));
-        item.cchTextMax = static_cast<int>(TEXT_CHARS);
-        const wchar_t empty = L'\0';
-        if (!remote->write(TEXT_OFFSET, &empty, sizeof empty) ||
-            !remote->write(0, &item, sizeof item))
+        if (!writeRecord(*remote, item))
             return std::nullopt;
         const auto ok = sendWithin(headerWindow, HDM_GETITEMW, static_cast<WPARAM>(column),
                                    remote->at(0), ANSWER_TIMEOUT_MS);

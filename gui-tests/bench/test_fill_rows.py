@@ -7,6 +7,7 @@ import os
 import random
 import time
 
+import resource_ids as ids
 from conftest import write_accounts
 
 
@@ -41,7 +42,7 @@ def test_fill_rows(gui):
         gui.client.start()
         gui.must("rowcount", "--count", count, "--timeout", 600000)
         startup = now_ms() - begin
-        refresh = [gui.must("command", 40006, "--time", "--timeout", 600000).out
+        refresh = [gui.must("command", ids.IDM_REFRESH, "--time", "--timeout", 600000).out
                    .removeprefix("elapsed_ms ") for _ in range(3)]
         gui.must("rowcount", "--count", count)
         reading = "not measured"
@@ -55,6 +56,6 @@ def test_fill_rows(gui):
         with open(results, "a") as out:
             out.write(line + "\n")
 
-        gui.must("command", 40034)
+        gui.must("command", ids.IDM_EXIT_NOW)
         gui.client.wait_exit(60)
         gui.server.stop()

@@ -1,7 +1,7 @@
 // Commands about the running client: its main window as the user sees it, and ending it.
 #include "core/native_handle.h"
 #include "gui-tests/auto/installer/commands_win32.h"
-#include "gui-tests/auto/installer/windows_win32.h"
+#include "gui-tests/auto/installer/window_lookup_win32.h"
 
 #include <commctrl.h>
 #include <psapi.h>

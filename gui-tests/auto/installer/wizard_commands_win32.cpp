@@ -1,7 +1,7 @@
 // Commands about the installer and uninstaller as a user meets them: their message boxes and
 // wizard pages.
 #include "gui-tests/auto/installer/commands_win32.h"
-#include "gui-tests/auto/installer/windows_win32.h"
+#include "gui-tests/auto/installer/window_lookup_win32.h"
 
 #include <string>
 #include <utility>

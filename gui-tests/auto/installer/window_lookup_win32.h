@@ -3,7 +3,7 @@
 // top-level windows come from the system's copy; control texts are asked for with WM_GETTEXT,
 // which the system carries across processes.
 #include "app/win32/resource_ids.h"
-#include "gui-tests/auto/windows.h"
+#include "gui-tests/auto/window_finder.h"
 
 #include <windows.h>
 
@@ -18,11 +18,10 @@ constexpr int WIZARD_BACK_ID = 3;       // the installer's "< Tillbaka" button, 
 constexpr int FINISH_RUN_BOX_ID = 1203; // the finish page's "start now" check box
 
 std::wstring windowTitle(HWND window);
+using automation::findDescendant;
 using automation::windowClass;
 // A control's text, also of another process's control; empty when it does not answer in time.
 std::wstring controlText(HWND control);
-// The first window below parent (at any depth) with that control id, or null.
-HWND findDescendant(HWND parent, int id);
 
 // The client's main window (a dialog captioned "Kopiavakt" holding the list view), hidden or
 // not; null when none exists.

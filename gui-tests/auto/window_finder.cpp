@@ -1,4 +1,4 @@
-#include "gui-tests/auto/windows.h"
+#include "gui-tests/auto/window_finder.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "gui-tests/auto/installer/windows_win32.h"
+#include "gui-tests/auto/installer/window_lookup_win32.h"
 
 #include <vector>
 
@@ -7,21 +7,14 @@ namespace kpv::installcheck {
 namespace {
 
 constexpr UINT TEXT_TIMEOUT_MS = 3000;
-constexpr std::wstring_view DIALOG_CLASS = L"#32770";
+constexpr wchar_t DIALOG_CLASS[] = L"#32770";
 
-BOOL CALLBACK collect(HWND window, LPARAM context) {
-    reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
-    return TRUE;
-}
-
+// Every top-level dialog, shown or hidden, in z-order.
 std::vector<HWND> dialogs() {
-    std::vector<HWND> all;
-    EnumWindows(collect, reinterpret_cast<LPARAM>(&all));
-    std::vector<HWND> found;
-    for (HWND window : all)
-        if (windowClass(window) == DIALOG_CLASS)
-            found.push_back(window);
-    return found;
+    automation::WindowQuery query;
+    query.className = DIALOG_CLASS;
+    query.visibleOnly = false;
+    return automation::findWindows(query);
 }
 
 } // namespace
@@ -39,15 +32,6 @@ std::wstring controlText(HWND control) {
                              SMTO_ABORTIFHUNG, TEXT_TIMEOUT_MS, &copied))
         return {};
     return text;
-}
-
-HWND findDescendant(HWND parent, int id) {
-    std::vector<HWND> all;
-    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&all));
-    for (HWND child : all)
-        if (GetDlgCtrlID(child) == id)
-            return child;
-    return nullptr;
 }
 
 HWND findClientMainWindow() {
