@@ -1,9 +1,9 @@
 #include "tools/server/accounts_file.h"
 
 #include "core/ansi_text.h"
+#include "core/wiping_json.h"
 #include "tools/common/hex.h"
 #include "tools/common/secure_file.h"
-#include "core/wiping_json.h"
 
 #include <limits>
 #include <string_view>
