@@ -111,11 +111,8 @@ std::unique_ptr<SendAction> makeAction(ActionLog& log, int retries, const Bytes&
     return action;
 }
 
-ScriptedConnection::ScriptedConnection(ScriptedNetwork& scripted, const ExchangeTiming& timing,
-                                       const ServerAddress& address)
-    : network(scripted), connection(address, startupFailed, scripted, scripted, timing) {}
-
-bool ScriptedConnection::run(ActionLog& log, const Bytes& request, const ActionSetUp& setUp) {
+bool runRecorded(ServerConnection& connection, ActionLog& log, const Bytes& request,
+                 const ActionSetUp& setUp) {
     auto action = std::make_unique<RecordingAction>(log);
     if (setUp)
         setUp(*action);
@@ -125,6 +122,15 @@ bool ScriptedConnection::run(ActionLog& log, const Bytes& request, const ActionS
     CHECK_FALSE(connection.hasAction());
     CHECK_FALSE(connection.socketOpen());
     CHECK(connection.incoming().contents.empty());
+    return result;
+}
+
+ScriptedConnection::ScriptedConnection(ScriptedNetwork& scripted, const ExchangeTiming& timing,
+                                       const ServerAddress& address)
+    : network(scripted), connection(address, startupFailed, scripted, scripted, timing) {}
+
+bool ScriptedConnection::run(ActionLog& log, const Bytes& request, const ActionSetUp& setUp) {
+    const bool result = runRecorded(connection, log, request, setUp);
     CHECK(network.openSockets == 0);
     return result;
 }

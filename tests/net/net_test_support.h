@@ -71,6 +71,11 @@ std::unique_ptr<SendAction> makeAction(ActionLog& log, int retries = 0, const By
 
 using ActionSetUp = std::function<void(RecordingAction&)>;
 
+// Queues `request` on `connection` with a recording action that `setUp` adjusts and runs the
+// exchange; checks that it left no action, socket or received bytes behind.
+bool runRecorded(ServerConnection& connection, ActionLog& log, const Bytes& request,
+                 const ActionSetUp& setUp = {});
+
 // One connection record over `network`, which is its clock too, with the client's real
 // timing unless told otherwise.
 struct ScriptedConnection {
@@ -78,8 +83,7 @@ struct ScriptedConnection {
         ScriptedNetwork& network, const ExchangeTiming& timing = {},
         const ServerAddress& address = loopbackAddress(DEFAULT_SERVER_PORT));
 
-    // Queues `request` with a recording action that `setUp` adjusts and runs the exchange;
-    // checks that it left no action, socket or received bytes behind.
+    // runRecorded on this record; the network must hold no socket open afterwards either.
     bool run(ActionLog& log, const Bytes& request, const ActionSetUp& setUp = {});
 
     ScriptedNetwork& network;

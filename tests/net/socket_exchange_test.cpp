@@ -19,9 +19,7 @@ using kpv::test::Bytes;
 using kpv::test::frameBytes;
 using kpv::test::loopbackAddress;
 using kpv::test::peerPort;
-using kpv::test::RecordingAction;
 using kpv::test::statusRequest;
-using kpv::test::streamOf;
 using Events = std::vector<std::string>;
 
 namespace {
@@ -49,18 +47,13 @@ struct SystemExchange {
         : connection(address, startupFailed, kpv::systemSocketLayer(), kpv::systemClock(),
                      kpv::test::fastTiming()) {}
 
-    // Queues `request` with a recording action, runs the exchange and times it.
+    // runRecorded, timed.
     bool run(ActionLog& log, const Bytes& request) {
-        std::unique_ptr<kpv::SendAction> action = std::make_unique<RecordingAction>(log);
-        REQUIRE(connection.queueAction(action, streamOf(request)));
         const auto start = std::chrono::steady_clock::now();
-        const bool result = connection.runExchange();
+        const bool result = kpv::test::runRecorded(connection, log, request);
         elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start)
                       .count();
-        CHECK_FALSE(connection.hasAction());
-        CHECK_FALSE(connection.socketOpen());
-        CHECK(connection.incoming().contents.empty());
         return result;
     }
 
